@@ -1,0 +1,3 @@
+#include "app/MoravelState.h"
+
+int main() { return MoravelConsoleMain(); }

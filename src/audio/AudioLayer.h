@@ -1,0 +1,110 @@
+#pragma once
+// The program's own small audio layer over SDL2: a context with the device lists, a duplex
+// device (one capture and one playback device joined by a lock-free ring), and a channel
+// converter. The device object can also be built without SDL so that the offline renderer and
+// the tests drive the same processing callback.
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class SampleFormat { f32 };
+enum class ShareMode { shared, exclusive };
+
+constexpr uint32_t kSampleFormatBytes = 4;  // bytes of one 32-bit float sample
+
+struct AudioDeviceInfo {
+    std::string id;    // what opening the device needs
+    std::string name;  // the sound server's description, at most 255 characters
+    bool isDefault = false;
+};
+
+struct AudioContext {
+    bool initialized = false;
+    std::vector<AudioDeviceInfo> playback;
+    std::vector<AudioDeviceInfo> capture;
+};
+
+struct AudioDevice;
+using AudioDataCallback = void (*)(AudioDevice* device, void* output, const void* input,
+                                   unsigned int frames);
+
+struct AudioDeviceConfig {
+    struct Side {
+        const AudioDeviceInfo* pDeviceID = nullptr;
+        SampleFormat format = SampleFormat::f32;
+        uint32_t channels = 0;
+        ShareMode shareMode = ShareMode::shared;
+    };
+    Side capture;
+    Side playback;
+    uint32_t sampleRate = 0;  // 0: the capture device's native rate
+    AudioDataCallback dataCallback = nullptr;
+};
+
+class FrameRing;  // lock-free single-producer / single-consumer ring of float frames
+struct SdlDuplexState;
+
+struct AudioDevice {
+    struct {
+        uint32_t channels = 0;
+        SampleFormat format = SampleFormat::f32;
+        uint32_t internalSampleRate = 0;
+    } capture;
+    struct {
+        uint32_t channels = 0;
+        SampleFormat format = SampleFormat::f32;
+    } playback;
+    uint32_t periodFrames = 0;
+    AudioDataCallback dataCallback = nullptr;
+
+    // Counters the playback thread keeps so benchmarks and tests can read them.
+    std::atomic<uint64_t> underruns{0};
+    std::atomic<uint64_t> overruns{0};
+    std::atomic<uint64_t> callbacks{0};
+
+    SdlDuplexState* sdl = nullptr;  // null for a device built without SDL
+};
+
+// Context: create (0 or a negative code), list devices (the lists stay owned by the context),
+// release.
+int audio_context_init(AudioContext* context);
+int audio_context_get_devices(AudioContext* context, AudioDeviceInfo** ppPlaybackInfos,
+                              uint32_t* pPlaybackCount, AudioDeviceInfo** ppCaptureInfos,
+                              uint32_t* pCaptureCount);
+void audio_context_uninit(AudioContext* context);
+
+// Duplex device: 32-bit float, 1 or 2 channels on both sides, the capture device's native rate,
+// periods of 10 ms. init returns 0 or a negative code; uninit returns only when no thread can
+// call the callback again and is harmless on a device that was never opened.
+AudioDeviceConfig audio_device_config_init_duplex();
+int audio_device_init(AudioContext* context, const AudioDeviceConfig* config, AudioDevice* device);
+int audio_device_start(AudioDevice* device);
+void audio_device_uninit(AudioDevice* device);
+
+// A device without SDL, for the renderer and the tests.
+void audio_device_init_offline(AudioDevice* device, uint32_t captureChannels,
+                               uint32_t playbackChannels, uint32_t sampleRate,
+                               AudioDataCallback callback);
+
+// One period exactly as the live device runs it: the output block is cleared, the callback runs,
+// then every output sample is clipped to [-1, 1] (NaN plays as 0).
+void audio_device_run_callback(AudioDevice* device, float* output, const float* input,
+                               unsigned int frames);
+
+// The largest period the layer ever hands the callback (the renderer allows up to 4800 frames).
+constexpr unsigned int kMaxPeriodFrames = 4800;
+constexpr unsigned int kMaxChannels = 2;
+
+// Channel converter: capture channel count -> playback channel count with the default channel
+// maps and a rectangular mix. Working memory is owned by the converter.
+struct ChannelConverter {
+    uint32_t inChannels = 0;
+    uint32_t outChannels = 0;
+    std::vector<float> weights;  // outChannels x inChannels
+};
+int channel_converter_init(SampleFormat format, uint32_t inChannels, uint32_t outChannels,
+                           ChannelConverter* converter);
+int channel_converter_process_pcm_frames(ChannelConverter* converter, void* output,
+                                         const void* input, uint64_t frames);
+void channel_converter_uninit(ChannelConverter* converter);

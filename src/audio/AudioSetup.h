@@ -1,0 +1,5 @@
+#pragma once
+
+int applicationInit();
+int SetupAudioProcessing(bool useSavedDevices);
+void applicationClear();

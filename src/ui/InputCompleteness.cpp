@@ -1,0 +1,6 @@
+#include "ui/InputCompleteness.h"
+
+bool determine_completeness(std::string text) {
+    if (text.size() < 2) return true;
+    return text[text.size() - 2] != '\\';
+}
