@@ -115,5 +115,5 @@ extern std::vector<PortableItem> gl_PortableConfig;
 extern std::string glPortableConfiguration;
 extern std::mutex m_CriticalPortableSave;
 
-// The body of main: start-up, the menus, shutdown and the goodbye screen.
+// The body of main (src/app/Lifecycle.cpp): start-up, the menus, shutdown, the goodbye screen.
 int MoravelConsoleMain();
