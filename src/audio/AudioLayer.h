@@ -89,8 +89,13 @@ void audio_device_init_offline(AudioDevice* device, uint32_t captureChannels,
 
 // One period exactly as the live device runs it: the output block is cleared, the callback runs,
 // then every output sample is clipped to [-1, 1] (NaN plays as 0).
+// The callback uses the input block as work storage, so `input` must point to writable memory
+// of capture channels x frames floats.
 void audio_device_run_callback(AudioDevice* device, float* output, const float* input,
                                unsigned int frames);
+
+// One played sample: clipped to [-1, 1], NaN plays as silence.
+float clip_sample(float sample);
 
 // The largest period the layer ever hands the callback (the renderer allows up to 4800 frames).
 constexpr unsigned int kMaxPeriodFrames = 4800;
