@@ -1,0 +1,137 @@
+#include "config/FileReplace.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Linux follows at most 40 links in one path lookup; a longer chain is a loop.
+constexpr int kMaxLinkHops = 40;
+
+std::string DirectoryOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Follows symbolic links in the last component until it names something that is not a link
+// (or does not exist yet), so that the replacement lands on the link's target.
+std::string ResolveLinks(std::string path) {
+    std::vector<char> buffer(PATH_MAX + 1);
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        const ssize_t length = readlink(path.c_str(), buffer.data(), buffer.size() - 1);
+        if (length <= 0) break;
+        std::string target(buffer.data(), static_cast<size_t>(length));
+        path = (target[0] == '/') ? target : DirectoryOf(path) + "/" + target;
+    }
+    return path;
+}
+
+bool WriteAll(int fd, const std::string& contents) {
+    size_t done = 0;
+    while (done < contents.size()) {
+        const ssize_t written = write(fd, contents.data() + done, contents.size() - done);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<size_t>(written);
+    }
+    return true;
+}
+
+// The former way of writing: truncate the file itself and write into it.
+bool WriteInPlace(int fd, const std::string& contents) {
+    if (ftruncate(fd, 0) != 0 && errno != EINVAL) return false;  // EINVAL: devices, pipes
+    const bool written = WriteAll(fd, contents);
+    const bool synced = fsync(fd) == 0 || errno == EINVAL;
+    return written && synced;
+}
+
+bool WriteInPlace(const std::string& path, const std::string& contents) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) return false;
+    const bool written = WriteInPlace(fd, contents);
+    return (close(fd) == 0) && written;
+}
+
+mode_t CurrentUmask() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
+// Writing in place keeps a file's owner; so does root replacing a file that belongs to someone
+// else. Anyone else can only create files of their own, so there is nothing to keep.
+void KeepOwner(int fd, const struct stat& original) {
+    if (geteuid() != 0) return;
+    if (original.st_uid == geteuid() && original.st_gid == getegid()) return;
+    const int changed = fchown(fd, original.st_uid, original.st_gid);
+    (void)changed;  // a file system without owners keeps the new file as it is
+}
+
+void SyncDirectory(const std::string& directory) {
+    const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+}  // namespace
+
+bool ReplaceFileContents(const std::string& path, const std::string& contents) {
+    const std::string target = ResolveLinks(path);
+
+    struct stat existing {};
+    const bool exists = stat(target.c_str(), &existing) == 0;
+    if (exists && !S_ISREG(existing.st_mode)) return WriteInPlace(target, contents);
+
+    // A file we may not write stays as it is, even where the folder would allow replacing it.
+    int targetFd = -1;
+    if (exists) {
+        targetFd = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        if (targetFd < 0) return false;
+    }
+
+    const std::string directory = DirectoryOf(target);
+    std::string tempPath = directory + "/." + NameOf(target) + ".XXXXXX";
+    std::vector<char> tempName(tempPath.begin(), tempPath.end());
+    tempName.push_back('\0');
+    const int tempFd = mkstemp(tempName.data());
+    if (tempFd < 0) {
+        if (targetFd < 0) return WriteInPlace(target, contents);
+        const bool written = WriteInPlace(targetFd, contents);
+        return (close(targetFd) == 0) && written;
+    }
+    if (targetFd >= 0) close(targetFd);
+    tempPath.assign(tempName.data());
+
+    bool ok = WriteAll(tempFd, contents);
+    if (exists) {
+        KeepOwner(tempFd, existing);
+        fchmod(tempFd, existing.st_mode & 07777);
+    } else {
+        fchmod(tempFd, 0666 & ~CurrentUmask());
+    }
+    ok = (fsync(tempFd) == 0) && ok;
+    ok = (close(tempFd) == 0) && ok;
+    if (ok) ok = rename(tempPath.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        unlink(tempPath.c_str());
+        return false;
+    }
+    SyncDirectory(directory);
+    return true;
+}

@@ -1,0 +1,12 @@
+#pragma once
+#include <string>
+
+// Replaces the whole contents of the file at `path` so that a crash or a full disk never leaves
+// it half written: the text goes to a temporary file beside the target, is flushed to the disk,
+// and is renamed over the target. A symbolic link keeps pointing at its target, which is what
+// gets replaced; the permission bits of a replaced file are kept.
+//
+// A target that exists but cannot be opened for writing is left untouched. Where the folder does
+// not allow a temporary file, or the target is not a regular file (a device, a pipe), the text
+// is written in place instead. Returns true when the whole text reached the file.
+bool ReplaceFileContents(const std::string& path, const std::string& contents);
