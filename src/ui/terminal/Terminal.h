@@ -1,6 +1,7 @@
 #pragma once
 // The program's terminal layer on POSIX termios and escape sequences.
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,10 +26,15 @@ constexpr int END = 1016;
 constexpr int PAGE_UP = 1017;
 constexpr int PAGE_DOWN = 1018;
 constexpr int ESC = 1019;
+// Any other key or escape sequence: never a printable character and never one of the above.
+constexpr int UNKNOWN = 1099;
 }  // namespace Key
 
 // Takes over the terminal for its lifetime and gives back exactly the state it found: objects
-// nest, and each restores the mode that was in force when it was created.
+// nest, and each restores the mode that was in force when it was created. The alternate screen
+// is left only by the outermost object that entered it. While any object lives, SIGINT and
+// SIGTERM first give the terminal back as it was before the outermost object, then end the
+// process by their default action. Main thread only.
 // Throws std::runtime_error("tcgetattr() failed") / ("tcsetattr() failed") when standard input
 // is not a terminal.
 class Terminal {
@@ -39,11 +45,10 @@ public:
     Terminal& operator=(const Terminal&) = delete;
 
 private:
-    bool clear_screen_;
+    bool alternate_screen_;
     bool hide_cursor_;
-    bool restore_mode_ = false;
     struct Saved;
-    Saved* saved_ = nullptr;
+    std::unique_ptr<Saved> saved_;  // the terminal mode found at construction
 };
 
 // Blocks until one key arrives and returns its code (printable keys as their character).
