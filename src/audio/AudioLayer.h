@@ -4,14 +4,25 @@
 // converter. The device object can also be built without SDL so that the offline renderer and
 // the tests drive the same processing callback.
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 enum class SampleFormat { f32 };
+
 enum class ShareMode { shared, exclusive };
 
 constexpr uint32_t kSampleFormatBytes = 4;  // bytes of one 32-bit float sample
+
+// Results of the layer's calls: 0 or a negative code.
+constexpr int kAudioSuccess = 0;
+constexpr int kAudioError = -1;
+constexpr int kAudioInvalidArgs = -2;
+constexpr int kAudioNoBackend = -3;          // the sound system cannot be reached
+constexpr int kAudioDeviceOpenFailed = -4;   // a capture or playback device did not open
+
+constexpr size_t kMaxDeviceNameBytes = 255;
 
 struct AudioDeviceInfo {
     std::string id;    // what opening the device needs
@@ -74,6 +85,9 @@ int audio_context_get_devices(AudioContext* context, AudioDeviceInfo** ppPlaybac
                               uint32_t* pCaptureCount);
 void audio_context_uninit(AudioContext* context);
 
+// A device name cut to at most maxBytes without splitting a UTF-8 sequence.
+std::string truncate_device_name(const std::string& name, size_t maxBytes);
+
 // Duplex device: 32-bit float, 1 or 2 channels on both sides, the capture device's native rate,
 // periods of 10 ms. init returns 0 or a negative code; uninit returns only when no thread can
 // call the callback again and is harmless on a device that was never opened.
@@ -81,6 +95,9 @@ AudioDeviceConfig audio_device_config_init_duplex();
 int audio_device_init(AudioContext* context, const AudioDeviceConfig* config, AudioDevice* device);
 int audio_device_start(AudioDevice* device);
 void audio_device_uninit(AudioDevice* device);
+
+// Captured frames waiting for the playback side (0 for a device without SDL).
+uint32_t audio_device_ring_fill(const AudioDevice* device);
 
 // A device without SDL, for the renderer and the tests.
 void audio_device_init_offline(AudioDevice* device, uint32_t captureChannels,

@@ -1,0 +1,89 @@
+// The context: SDL's audio subsystem and the two device lists.
+#include <SDL.h>
+
+#include "audio/AudioLayer.h"
+
+std::string truncate_device_name(const std::string& name, size_t maxBytes) {
+    if (name.size() <= maxBytes) return name;
+    size_t cut = maxBytes;
+    // Never split a UTF-8 sequence: back off over continuation bytes.
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    return name.substr(0, cut);
+}
+
+namespace {
+
+std::string default_device_name(int iscapture) {
+    std::string result;
+#if SDL_VERSION_ATLEAST(2, 24, 0)
+    char* name = nullptr;
+    SDL_AudioSpec spec;
+    if (SDL_GetDefaultAudioInfo(&name, &spec, iscapture) == 0 && name != nullptr) {
+        result = name;
+    }
+    SDL_free(name);
+#else
+    (void)iscapture;
+#endif
+    return result;
+}
+
+// Fills `list` with SDL's devices of one kind; false when SDL cannot list them.
+bool list_devices(int iscapture, std::vector<AudioDeviceInfo>& list) {
+    list.clear();
+    const int count = SDL_GetNumAudioDevices(iscapture);
+    if (count < 0) return false;
+    const std::string defaultName = default_device_name(iscapture);
+    for (int i = 0; i < count; ++i) {
+        const char* name = SDL_GetAudioDeviceName(i, iscapture);
+        if (name == nullptr) continue;
+        AudioDeviceInfo info;
+        info.id = name;
+        info.name = truncate_device_name(name, kMaxDeviceNameBytes);
+        info.isDefault = !defaultName.empty() && defaultName == info.id;
+        list.push_back(std::move(info));
+    }
+    return true;
+}
+
+}  // namespace
+
+int audio_context_init(AudioContext* context) {
+    if (context == nullptr) return kAudioInvalidArgs;
+    if (context->initialized) audio_context_uninit(context);
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Moravel");
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return kAudioNoBackend;
+    context->initialized = true;
+    return kAudioSuccess;
+}
+
+int audio_context_get_devices(AudioContext* context, AudioDeviceInfo** ppPlaybackInfos,
+                              uint32_t* pPlaybackCount, AudioDeviceInfo** ppCaptureInfos,
+                              uint32_t* pCaptureCount) {
+    auto clearOutputs = [&] {
+        if (ppPlaybackInfos) *ppPlaybackInfos = nullptr;
+        if (pPlaybackCount) *pPlaybackCount = 0;
+        if (ppCaptureInfos) *ppCaptureInfos = nullptr;
+        if (pCaptureCount) *pCaptureCount = 0;
+    };
+    clearOutputs();
+    if (context == nullptr || !context->initialized) return kAudioInvalidArgs;
+    if (!list_devices(0, context->playback) || !list_devices(1, context->capture)) {
+        context->playback.clear();
+        context->capture.clear();
+        return kAudioError;
+    }
+    if (ppPlaybackInfos && !context->playback.empty()) *ppPlaybackInfos = context->playback.data();
+    if (pPlaybackCount) *pPlaybackCount = static_cast<uint32_t>(context->playback.size());
+    if (ppCaptureInfos && !context->capture.empty()) *ppCaptureInfos = context->capture.data();
+    if (pCaptureCount) *pCaptureCount = static_cast<uint32_t>(context->capture.size());
+    return kAudioSuccess;
+}
+
+void audio_context_uninit(AudioContext* context) {
+    if (context == nullptr || !context->initialized) return;
+    context->playback.clear();
+    context->capture.clear();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    context->initialized = false;
+}
