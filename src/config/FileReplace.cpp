@@ -96,6 +96,8 @@ bool ReplaceFileContents(const std::string& path, const std::string& contents) {
 
     struct stat existing {};
     const bool exists = stat(target.c_str(), &existing) == 0;
+    // Only a missing file may be created; a link loop or an unsearchable folder is left alone.
+    if (!exists && errno != ENOENT) return false;
     if (exists && !S_ISREG(existing.st_mode)) return WriteInPlace(target, contents);
 
     // A file we may not write stays as it is, even where the folder would allow replacing it.

@@ -57,19 +57,25 @@ inline std::vector<std::string> ListFolder(const std::string& dir) {
     return names;
 }
 
-// Runs `body` in a forked child as the user "nobody" (when the tests run as root, where
-// permission bits would not stop a write) and returns its exit code, or -1 if it died.
-inline int RunUnprivileged(const std::function<int()>& body) {
+// Runs `body` in a forked child, so limits it sets stay there, and returns its exit code, or -1
+// if it died.
+inline int RunInChild(const std::function<int()>& body) {
     const pid_t child = fork();
-    if (child == 0) {
-        if (geteuid() == 0) {
-            if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(99);
-        }
-        _exit(body());
-    }
+    if (child == 0) _exit(body());
     int status = 0;
     if (child < 0 || waitpid(child, &status, 0) != child) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// As RunInChild, as the user "nobody" when the tests run as root (where permission bits would
+// not stop a write).
+inline int RunUnprivileged(const std::function<int()>& body) {
+    return RunInChild([&] {
+        if (geteuid() == 0) {
+            if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) return 99;
+        }
+        return body();
+    });
 }
 
 // Counts renames onto one name in a folder: each replacement of the settings file is one.
