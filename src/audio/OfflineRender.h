@@ -1,0 +1,48 @@
+#pragma once
+// mvconsole-render: a sound file through the processing callback, block by block, on a device
+// built without SDL that clears and clips each block as the live device does.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "audio/RenderSettings.h"
+
+constexpr int kRenderOk = 0;
+constexpr int kRenderFailed = 1;  // a file cannot be read or written, or is not 1 or 2 channels
+constexpr int kRenderUsage = 2;   // unknown option, missing argument, bad key, value or FRAMES
+
+struct RenderOptions {
+    std::string configFile;                 // empty: first-start settings only
+    std::vector<SettingAssignment> settings;  // the --set arguments, in order
+    unsigned int blockFrames = 0;           // 0: 10 ms of the input's rate
+    std::string input;
+    std::string output;
+    bool help = false;
+};
+
+// The arguments after the program name. False with the reason on a usage error.
+bool ParseRenderArguments(const std::vector<std::string>& args, RenderOptions& options,
+                          std::string& error);
+
+// The --help text: usage, options and the setting keys.
+std::string RenderUsageText();
+
+// Frames per block when none are given: 10 ms of the rate, kept within 1..kMaxPeriodFrames.
+unsigned int DefaultBlockFrames(int sampleRate);
+
+struct RenderSummary {
+    uint64_t frames = 0;
+    uint64_t blocks = 0;
+    double processingSeconds = 0.0;  // time spent in the callback
+    int sampleRate = 0;
+};
+
+// "<frames> frames, <blocks> blocks, <s> s processing, <x>x faster than real time"
+std::string FormatRenderSummary(const RenderSummary& summary);
+
+// Applies the settings and renders INPUT into OUTPUT. Returns the exit status; unless it is
+// kRenderOk, `error` says which file failed and why.
+int RenderFile(const RenderOptions& options, RenderSummary& summary, std::string& error);
+
+// The whole program: arguments, --help, the render, and one line on standard error.
+int MvconsoleRenderMain(int argc, char** argv);

@@ -1,0 +1,35 @@
+#pragma once
+// The settings of an offline render: the defaults of a first start, then a configuration file,
+// then single KEY=VALUE settings, each in the configuration file's own text form. Nothing here
+// ever writes a file.
+#include <string>
+#include <vector>
+
+struct RenderSettingKey {
+    const char* key;
+    const char* defaultText;  // the value a first start stores
+    const char* meaning;      // one line for --help
+    void (*apply)(int number);
+};
+
+// The thirteen setting keys, in the configuration file's order.
+const std::vector<RenderSettingKey>& RenderSettingKeys();
+
+// Every setting to the value a first start (no configuration file) gives it.
+void ApplyFirstStartDefaults();
+
+// One checked KEY=VALUE argument.
+struct SettingAssignment {
+    const RenderSettingKey* setting = nullptr;
+    int number = 0;
+};
+
+// Checks a KEY=VALUE argument strictly: the key must be a setting key and the value a whole
+// decimal number that fits an int. False with the reason otherwise.
+bool ParseSettingArgument(const std::string& argument, SettingAssignment& assignment,
+                          std::string& error);
+void ApplySettingAssignment(const SettingAssignment& assignment);
+
+// Reads `path` with the configuration store's rules (without ever writing it) and applies the
+// first value of every setting key it holds. False with the reason when it cannot be read.
+bool ApplyConfigurationFile(const std::string& path, std::string& error);
