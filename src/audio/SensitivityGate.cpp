@@ -1,5 +1,6 @@
 #include "audio/SensitivityGate.h"
 
+#include <algorithm>
 #include <cstdint>
 
 float FirstChannelPeak(const float* block, unsigned int frames, unsigned int channels) {
@@ -7,8 +8,8 @@ float FirstChannelPeak(const float* block, unsigned int frames, unsigned int cha
     float lowest = 0.0f;
     for (unsigned int f = 0; f < frames; ++f) {
         const float sample = block[static_cast<unsigned long>(f) * channels];
-        if (sample > highest) highest = sample;
-        if (sample < lowest) lowest = sample;
+        highest = std::max(highest, sample);  // branch-free; a NaN sample is passed over
+        lowest = std::min(lowest, sample);
     }
     return highest > -lowest ? highest : -lowest;
 }
