@@ -33,8 +33,8 @@ DenoiseState* denoise_create(int sampleRate) {
     int suppressDb = -30;
     speex_preprocess_ctl(preprocess, SPEEX_PREPROCESS_SET_DENOISE, &on);
     speex_preprocess_ctl(preprocess, SPEEX_PREPROCESS_SET_NOISE_SUPPRESS, &suppressDb);
+    // Voice detection is off by default and is left alone: setting it prints a warning.
     speex_preprocess_ctl(preprocess, SPEEX_PREPROCESS_SET_AGC, &off);
-    speex_preprocess_ctl(preprocess, SPEEX_PREPROCESS_SET_VAD, &off);
     speex_preprocess_ctl(preprocess, SPEEX_PREPROCESS_SET_DEREVERB, &off);
 
     DenoiseState* state = new DenoiseState;
