@@ -1,6 +1,5 @@
 // The yes/no question and the multi-line prompt.
 #include "ui/terminal/LineEditor.h"
-#include "ui/terminal/PromptAnswer.h"
 #include "ui/terminal/Terminal.h"
 
 #include <cstdio>
@@ -16,6 +15,25 @@ void emit(const std::string& text) {
 }
 
 bool printable(int key) { return key >= 0x20 && key < 0x7F; }
+
+// One key answers: y/Y Yes, n/N No, Enter None, Ctrl+C/Ctrl+D Abort, anything else Invalid.
+Result answer_for_key(int key) {
+    switch (key) {
+    case 'y':
+    case 'Y': return Result::Yes;
+    case 'n':
+    case 'N': return Result::No;
+    case Key::ENTER: return Result::None;
+    case Key::CTRL_C:
+    case Key::CTRL_D: return Result::Abort;
+    default: return Result::Invalid;
+    }
+}
+
+// A typed line answers by its first character; an empty line is None.
+Result answer_for_line(const std::string& line) {
+    return line.empty() ? Result::None : answer_for_key(static_cast<unsigned char>(line[0]));
+}
 
 // Reads a line with echo and Backspace; Ctrl+C or Ctrl+D give up.
 Result read_answer_line() {
@@ -40,23 +58,6 @@ Result read_answer_line() {
 }
 
 }  // namespace
-
-Result answer_for_key(int key) {
-    switch (key) {
-    case 'y':
-    case 'Y': return Result::Yes;
-    case 'n':
-    case 'N': return Result::No;
-    case Key::ENTER: return Result::None;
-    case Key::CTRL_C:
-    case Key::CTRL_D: return Result::Abort;
-    default: return Result::Invalid;
-    }
-}
-
-Result answer_for_line(const std::string& line) {
-    return line.empty() ? Result::None : answer_for_key(static_cast<unsigned char>(line[0]));
-}
 
 Result prompt(const std::string& message, const std::string& first_option,
               const std::string& second_option, const std::string& prompt_indicator,

@@ -2,7 +2,6 @@
 
 #include "ui/InputCompleteness.h"
 #include "ui/terminal/LineEditor.h"
-#include "ui/terminal/PromptAnswer.h"
 #include "ui/terminal/Terminal.h"
 
 #include <functional>
@@ -150,21 +149,4 @@ TEST(RedrawInput, WrapsAtTheTerminalWidth) {
     EXPECT_EQ(Term::redraw_input("P: ", {"1", "x"}, 0, 0, 4, cursor_row),
               "\x1b[1A\r\x1b[JP: 1\n\nx\x1b[2A\r\x1b[3C");
     EXPECT_EQ(cursor_row, 0u);
-}
-
-TEST(PromptAnswer, KeysAndLines) {
-    EXPECT_EQ(Term::answer_for_key('y'), Term::Result::Yes);
-    EXPECT_EQ(Term::answer_for_key('Y'), Term::Result::Yes);
-    EXPECT_EQ(Term::answer_for_key('n'), Term::Result::No);
-    EXPECT_EQ(Term::answer_for_key('N'), Term::Result::No);
-    EXPECT_EQ(Term::answer_for_key(ENTER), Term::Result::None);
-    EXPECT_EQ(Term::answer_for_key(CTRL_C), Term::Result::Abort);
-    EXPECT_EQ(Term::answer_for_key(CTRL_D), Term::Result::Abort);
-    for (int other : {int{'q'}, int{' '}, ESC, BACKSPACE, ARROW_UP, UNKNOWN}) {
-        EXPECT_EQ(Term::answer_for_key(other), Term::Result::Invalid) << other;
-    }
-    EXPECT_EQ(Term::answer_for_line(""), Term::Result::None);
-    EXPECT_EQ(Term::answer_for_line("yes"), Term::Result::Yes);
-    EXPECT_EQ(Term::answer_for_line("No"), Term::Result::No);
-    EXPECT_EQ(Term::answer_for_line("maybe"), Term::Result::Invalid);
 }
