@@ -82,13 +82,6 @@ void KeepOwner(int fd, const struct stat& original) {
     (void)changed;  // a file system without owners keeps the new file as it is
 }
 
-void SyncDirectory(const std::string& directory) {
-    const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    fsync(fd);
-    close(fd);
-}
-
 }  // namespace
 
 bool ReplaceFileContents(const std::string& path, const std::string& contents) {
@@ -134,6 +127,7 @@ bool ReplaceFileContents(const std::string& path, const std::string& contents) {
         unlink(tempPath.c_str());
         return false;
     }
-    SyncDirectory(directory);
+    // The folder is not flushed: after a power cut the rename may be undone, which brings back
+    // the previous complete file, never a partial one.
     return true;
 }
