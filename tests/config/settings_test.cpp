@@ -165,26 +165,18 @@ TEST_F(SettingsFile, ScaledSettingsLoadAndSaveInSinglePrecision) {
 }
 
 TEST_F(SettingsFile, EffectIdsKeepTheirLowEightBits) {
-    LoadFrom("VOICE_EFFECT=264\nCHAIN_EFFECT_1=257\nCHAIN_EFFECT_2=200\nCHAIN_EFFECT_3=-1\n");
-    EXPECT_EQ(SS_VavorOzodediEffect, 8);
+    LoadFrom("VOICE_EFFECT=-1\nCHAIN_EFFECT_4=264\nCHAIN_EFFECT_1=257\nCHAIN_EFFECT_2=200\nCHAIN_EFFECT_3=-1\n");
+    EXPECT_EQ(SS_VavorOzodediEffect, -1);
+    EXPECT_EQ(SS_ChainEffect_4, 8);
     EXPECT_EQ(SS_ChainEffect_1, 1);
     EXPECT_EQ(SS_ChainEffect_2, -56);
     EXPECT_EQ(SS_ChainEffect_3, -1);
     SaveCurrentConfiguration();
-    EXPECT_EQ(StoredValue(ini(), "VOICE_EFFECT"), "8");
+    EXPECT_EQ(StoredValue(ini(), "VOICE_EFFECT"), "-1");
+    EXPECT_EQ(StoredValue(ini(), "CHAIN_EFFECT_4"), "8");
     EXPECT_EQ(StoredValue(ini(), "CHAIN_EFFECT_1"), "1");
     EXPECT_EQ(StoredValue(ini(), "CHAIN_EFFECT_2"), "-56");
     EXPECT_EQ(StoredValue(ini(), "CHAIN_EFFECT_3"), "-1");
-}
-
-TEST_F(SettingsFile, VoiceEffectMinusOneStaysMinusOneAnd200WrapsToMinus56) {
-    LoadFrom("VOICE_EFFECT=-1\n");
-    EXPECT_EQ(SS_VavorOzodediEffect, -1);
-    SaveCurrentConfiguration();
-    EXPECT_EQ(StoredValue(ini(), "VOICE_EFFECT"), "-1");
-
-    LoadFrom("VOICE_EFFECT=200\n");
-    EXPECT_EQ(SS_VavorOzodediEffect, -56);
 }
 
 TEST_F(SettingsFile, TextThatIsNoNumberLoadsAsZero) {
