@@ -73,6 +73,7 @@ struct AudioDevice {
     std::atomic<uint64_t> underruns{0};
     std::atomic<uint64_t> overruns{0};
     std::atomic<uint64_t> callbacks{0};
+    std::atomic<uint64_t> trims{0};  // steady surplus of captured frames dropped as delay
 
     SdlDuplexState* sdl = nullptr;  // null for a device built without SDL
 };

@@ -16,6 +16,7 @@ void audio_device_init_offline(AudioDevice* device, uint32_t captureChannels,
     device->underruns.store(0, std::memory_order_relaxed);
     device->overruns.store(0, std::memory_order_relaxed);
     device->callbacks.store(0, std::memory_order_relaxed);
+    device->trims.store(0, std::memory_order_relaxed);
     device->sdl = nullptr;
 }
 

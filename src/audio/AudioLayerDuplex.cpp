@@ -1,5 +1,7 @@
 // The duplex device: one SDL capture device and one SDL playback device joined by a ring. The
 // callback runs on the playback device's thread, once per period, on the oldest captured period.
+// The capture device delivers quarter periods, so the playback side never waits long for the
+// frames it needs.
 #include <SDL.h>
 
 #include <algorithm>
@@ -22,6 +24,12 @@ constexpr uint32_t kFallbackSampleRate = 48000;
 // Room for the ring: far above the fill it is kept at, so a push never runs out of space
 // unless the playback side stops.
 constexpr uint32_t kRingPeriods = 8;
+// The capture device delivers quarter periods: captured frames reach the ring sooner, and the
+// ring's fill moves in steps smaller than the slack it keeps.
+constexpr uint32_t kCaptureChunksPerPeriod = 4;
+// A steady surplus is looked for over two seconds of periods, and half a period is kept as
+// slack against the scheduling jitter of the two device threads.
+constexpr uint32_t kTrimWindowPeriods = 200;
 
 // The native rate of a capture device, looked up by the name SDL opens it by; null is the
 // default device.
@@ -66,6 +74,7 @@ void SDLCALL playback_callback(void* userdata, Uint8* stream, int len) {
         const FrameRing::PopResult got = state->ring->pop(state->input.data(), frames);
         if (got.copied < frames) device->underruns.fetch_add(1, std::memory_order_relaxed);
         if (got.dropped > 0) device->overruns.fetch_add(1, std::memory_order_relaxed);
+        if (got.trimmed > 0) device->trims.fetch_add(1, std::memory_order_relaxed);
         audio_device_run_callback(device, out, state->input.data(), frames);
         out += static_cast<size_t>(frames) * device->playback.channels;
         remaining -= frames;
@@ -118,10 +127,12 @@ int audio_device_init(AudioContext* context, const AudioDeviceConfig* config, Au
     state->device = device;
     state->ring = std::make_unique<FrameRing>(config->capture.channels, kRingPeriods * period,
                                               2 * period, period);
+    const uint32_t chunk = std::max<uint32_t>(period / kCaptureChunksPerPeriod, 1);
+    state->ring->setTrimming(kTrimWindowPeriods, period / 2);
     state->input.assign(static_cast<size_t>(period) * config->capture.channels, 0.0f);
     device->sdl = state;
 
-    state->captureId = open_side(config->capture, 1, rate, period, capture_callback, state);
+    state->captureId = open_side(config->capture, 1, rate, chunk, capture_callback, state);
     if (state->captureId != 0) {
         state->playbackId = open_side(config->playback, 0, rate, period, playback_callback, state);
     }

@@ -18,6 +18,13 @@ FrameRing::FrameRing(uint32_t channels, uint32_t capacityFrames, uint32_t highWa
       target_(std::min(target, highWater_)),
       samples_(static_cast<size_t>(capacity_) * channels, 0.0f) {}
 
+void FrameRing::setTrimming(uint32_t windowPops, uint32_t slack) {
+    trimWindow_ = windowPops;
+    trimSlack_ = slack;
+    popsInWindow_ = 0;
+    leastLeftover_ = INT64_MAX;
+}
+
 uint32_t FrameRing::fill() const {
     return static_cast<uint32_t>(write_.load(std::memory_order_acquire) -
                                  read_.load(std::memory_order_acquire));
@@ -49,6 +56,20 @@ FrameRing::PopResult FrameRing::pop(float* out, uint32_t count) {
         result.dropped = available - target_;
         r += result.dropped;
         available = target_;
+        // A window that saw an overrun says nothing about the steady surplus.
+        popsInWindow_ = 0;
+        leastLeftover_ = INT64_MAX;
+    } else if (trimWindow_ > 0) {
+        leastLeftover_ = std::min<int64_t>(leastLeftover_, static_cast<int64_t>(available) - count);
+        if (++popsInWindow_ >= trimWindow_) {
+            if (leastLeftover_ > trimSlack_) {
+                result.trimmed = static_cast<uint32_t>(leastLeftover_ - trimSlack_);
+                r += result.trimmed;
+                available -= result.trimmed;
+            }
+            popsInWindow_ = 0;
+            leastLeftover_ = INT64_MAX;
+        }
     }
 
     const uint32_t n = std::min(count, available);

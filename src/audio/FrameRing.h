@@ -7,6 +7,11 @@
 // drift upward however the two device clocks differ. A pop that finds too few frames fills
 // the rest with silence. Only the consumer moves the read index and only the producer moves
 // the write index, so neither side ever waits for the other.
+//
+// Below the high water the delay still depends on how the two devices happened to start
+// against each other. With trimming on, the consumer watches the frames left over after each
+// pop; when even the smallest leftover of a whole window of pops exceeds `slack`, that steady
+// surplus is only delay, and the oldest frames beyond `slack` are dropped once.
 #include <atomic>
 #include <cstdint>
 #include <vector>
@@ -21,8 +26,12 @@ public:
 
     struct PopResult {
         uint32_t copied = 0;   // frames taken from the ring
-        uint32_t dropped = 0;  // oldest frames discarded before the copy
+        uint32_t dropped = 0;  // oldest frames discarded above the high water
+        uint32_t trimmed = 0;  // oldest frames discarded as steady surplus
     };
+
+    // Trims the surplus above `slack` frames once per `windowPops` pops (0: never).
+    void setTrimming(uint32_t windowPops, uint32_t slack);
     // Consumer side. Always writes `count` frames to `out`; the ones missing are silence.
     PopResult pop(float* out, uint32_t count);
 
@@ -39,6 +48,11 @@ private:
     uint32_t highWater_;
     uint32_t target_;
     std::vector<float> samples_;
+    // Trimming state, the consumer's alone.
+    uint32_t trimWindow_ = 0;
+    uint32_t trimSlack_ = 0;
+    uint32_t popsInWindow_ = 0;
+    int64_t leastLeftover_ = INT64_MAX;
     // Free-running frame counters; their difference is the fill.
     alignas(64) std::atomic<uint64_t> write_{0};
     alignas(64) std::atomic<uint64_t> read_{0};

@@ -169,3 +169,46 @@ TEST(FrameRing, ProducerAndConsumerThreadsSeeIntactFramesInOrder) {
         EXPECT_EQ(last, 4000.0f * kPeriod);
     }
 }
+
+TEST(FrameRing, TrimsASteadySurplusDownToTheSlackOnce) {
+    FrameRing ring = PeriodRing(1);
+    ring.setTrimming(10, 240);
+    Counter counter{1};
+    std::vector<float> out(kPeriod);
+    // Started with 400 frames waiting: delay nobody needs beyond the slack.
+    ring.push(counter.frames(400).data(), 400);
+    uint32_t trimmed = 0;
+    for (int period = 0; period < 30; ++period) {
+        ring.push(counter.frames(kPeriod).data(), kPeriod);
+        const FrameRing::PopResult got = ring.pop(out.data(), kPeriod);
+        EXPECT_EQ(got.copied, kPeriod);
+        EXPECT_EQ(got.dropped, 0u);
+        trimmed += got.trimmed;
+        if (period == 9) {
+            EXPECT_EQ(got.trimmed, 160u) << "the surplus beyond the slack, once";
+        }
+    }
+    EXPECT_EQ(trimmed, 160u);
+    EXPECT_EQ(ring.fill(), 240u);
+    // The frames still come in order across the trim.
+    EXPECT_EQ(out.back(), 400.0f + 30 * kPeriod - 240);
+}
+
+TEST(FrameRing, ASurplusThatCoversALatePeriodIsKept) {
+    FrameRing ring = PeriodRing(1);
+    ring.setTrimming(10, 0);
+    Counter counter{1};
+    std::vector<float> out(kPeriod);
+    ring.push(counter.frames(kPeriod).data(), kPeriod);
+    uint32_t trimmed = 0;
+    for (int period = 0; period < 40; ++period) {
+        // Every tenth capture period arrives late: the period of surplus is what covers it.
+        const uint32_t n = period % 10 == 5 ? 0 : (period % 10 == 6 ? 2 * kPeriod : kPeriod);
+        ring.push(counter.frames(n).data(), n);
+        const FrameRing::PopResult got = ring.pop(out.data(), kPeriod);
+        EXPECT_EQ(got.copied, kPeriod) << period;
+        EXPECT_EQ(got.dropped, 0u) << period;
+        trimmed += got.trimmed;
+    }
+    EXPECT_EQ(trimmed, 0u);
+}

@@ -1,0 +1,124 @@
+#include "live_harness.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <sndfile.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+namespace live {
+
+namespace {
+
+const std::string kHarness = std::string(MORAVEL_SOURCE_DIR) + "/scripts/pulse-harness.sh";
+
+// Runs argv with stdout into `outPath` (or inherited when empty); returns the child's pid.
+pid_t Spawn(const std::vector<std::string>& args, const std::string& outPath) {
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    if (!outPath.empty()) {
+        const int fd = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (fd < 0) _exit(127);
+        dup2(fd, STDOUT_FILENO);
+        close(fd);
+    }
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+}
+
+int WaitExit(pid_t pid) {
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+bool PrivatePulse::Start(std::string& why) {
+    if (std::system(("bash " + kHarness + " check 2>/dev/null").c_str()) != 0) {
+        why = "pulseaudio, pactl, paplay or parec is not installed";
+        return false;
+    }
+    FILE* out = popen(("bash " + kHarness + " start").c_str(), "r");
+    if (out == nullptr) {
+        why = "cannot run " + kHarness;
+        return false;
+    }
+    // Lines "export NAME=value"; the values are paths and words without quoting.
+    char line[4096];
+    while (std::fgets(line, sizeof line, out) != nullptr) {
+        std::string text(line);
+        if (!text.empty() && text.back() == '\n') text.pop_back();
+        if (text.rfind("export ", 0) != 0) continue;
+        const size_t eq = text.find('=');
+        if (eq == std::string::npos) continue;
+        const std::string name = text.substr(7, eq - 7);
+        const std::string value = text.substr(eq + 1);
+        setenv(name.c_str(), value.c_str(), 1);
+        if (name == "PULSE_HARNESS_DIR") dir_ = value;
+    }
+    if (pclose(out) != 0 || dir_.empty()) {
+        why = "the private PulseAudio daemon did not start";
+        return false;
+    }
+    return true;
+}
+
+void PrivatePulse::Stop() {
+    if (dir_.empty()) return;
+    std::system(("bash " + kHarness + " stop " + dir_).c_str());
+    dir_.clear();
+}
+
+bool Play(const std::string& sink, const std::vector<float>& samples, uint32_t rate,
+          const std::string& workDir) {
+    const std::string path = workDir + "/signal.wav";
+    SF_INFO info{};
+    info.samplerate = static_cast<int>(rate);
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file == nullptr) return false;
+    sf_write_float(file, samples.data(), static_cast<sf_count_t>(samples.size()));
+    sf_close(file);
+    const bool ok = WaitExit(Spawn({"paplay", "-d", sink, path}, "")) == 0;
+    std::remove(path.c_str());
+    return ok;
+}
+
+bool Recorder::Start(const std::string& source, uint32_t rate, const std::string& path) {
+    path_ = path;
+    pid_ = Spawn({"parec", "-d", source, "--format=float32le", "--rate=" + std::to_string(rate),
+                  "--channels=1", "--latency-msec=10", "--raw"},
+                 path);
+    return pid_ > 0;
+}
+
+std::vector<float> Recorder::Stop() {
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        WaitExit(pid_);
+        pid_ = -1;
+    }
+    std::ifstream in(path_, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<float> samples(bytes.size() / sizeof(float));
+    std::copy(bytes.begin(), bytes.begin() + samples.size() * sizeof(float),
+              reinterpret_cast<char*>(samples.data()));
+    std::remove(path_.c_str());
+    return samples;
+}
+
+Recorder::~Recorder() {
+    if (pid_ > 0) Stop();
+}
+
+}  // namespace live
