@@ -16,6 +16,10 @@ namespace {
 
 const std::string kQuitQuestion = "Quit? [Y/n]: ";
 
+std::string Tail(const std::string& text) {
+    return testing::PrintToString(text.substr(text.size() > 300 ? text.size() - 300 : 0));
+}
+
 class MenuSession : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -53,7 +57,7 @@ protected:
         program.Send("q");
         ASSERT_TRUE(program.WaitForText(kQuitQuestion));
         program.Send("y");
-        EXPECT_EQ(program.Finish(), 0);
+        EXPECT_EQ(program.Finish(), 0) << "last output: " << Tail(program.Output());
     }
 
     std::string dir_;
