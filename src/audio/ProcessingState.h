@@ -17,6 +17,8 @@ void FillSineTable(float* table, int32_t length);
 
 // The callback's set-up on the first block after a device set-up: channel count, pitch
 // processors, sine table, fragment, delay and effect buffers, noise suppressor states and the
-// bass/treble filters with the current gains. Sets gl_soundTouchInitialized. When a buffer
-// cannot be allocated nothing is changed and false is returned, so the next block tries again.
+// bass/treble filters with the current gains. Sets gl_soundTouchInitialized. For a device it
+// cannot serve (no channels, more than the pitch processors take, rate 0), or when a buffer
+// cannot be allocated, nothing is changed and false is returned; the block then plays
+// unprocessed and the next block tries again.
 bool InitializeProcessingState(uint32_t channels, uint32_t sampleRate);
