@@ -294,3 +294,17 @@ TEST(CallbackGuards, LargestPeriodIsProcessedAndLargerBlocksPassUnprocessed) {
     const std::vector<float> big = Noise(2 * 6000, 0.5f);
     EXPECT_TRUE(SameBytes(dev.Run(big), big));
 }
+
+TEST(CallbackGuards, DeviceWithoutARatePlaysUnprocessedUntilItCanBeServed) {
+    SetNeutralSettings();
+    SS_VavorOzodediEffect = 17;
+    OfflineDevice broken(1, 1, 0);
+    const std::vector<float> in = Noise(kFrames, 0.5f);
+    EXPECT_TRUE(SameBytes(broken.Run(in), in));
+    EXPECT_FALSE(gl_soundTouchInitialized);
+    EXPECT_EQ(gl_soundFreq, nullptr);
+
+    OfflineDevice working(1, 1, 48000);
+    EXPECT_EQ(working.Run(in), std::vector<float>(kFrames, 0.0f));
+    EXPECT_TRUE(gl_soundTouchInitialized);
+}
