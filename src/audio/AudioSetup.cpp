@@ -20,7 +20,6 @@
 namespace {
 
 constexpr int kSetupNoDevices = -2;
-constexpr int kSetupInputEnded = -3;
 
 void write_out(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
@@ -40,8 +39,8 @@ void configure_pitch_processor(soundtouch::SoundTouch& processor) {
     processor.setPitchSemiTones(12);
 }
 
-// Asks for one index until the answer addresses a device. False when the input ended.
-bool prompt_device(const Term::Terminal& terminal, const char* kind, uint32_t count,
+// Asks for one index until the answer addresses a device.
+void prompt_device(const Term::Terminal& terminal, const char* kind, uint32_t count,
                    int32_t& index, std::vector<std::string>& history,
                    std::function<bool(std::string)>& complete) {
     const int32_t fallback = index;
@@ -49,16 +48,12 @@ bool prompt_device(const Term::Terminal& terminal, const char* kind, uint32_t co
         if (!is_valid_device_index(index, count)) index = fallback;
         const std::string answer =
             Term::prompt_multiline(terminal, device_prompt(kind, index), history, complete);
-        // Every answer ends with a line feed; none at all means there is no more input, and
-        // asking again would never end.
-        if (answer.empty()) return false;
         index = device_from_answer(answer, index);
     } while (!is_valid_device_index(index, count));
-    return true;
 }
 
-// The device dialog. False when the input ended before both devices were chosen.
-bool run_device_dialog(const Term::Terminal& terminal) {
+// The device dialog.
+void run_device_dialog(const Term::Terminal& terminal) {
     write_out("Capture Devices [Usually you have to select your physical microphone device]\n");
     gl_deviceCaptureId =
         offered_capture_index(gl_pCaptureDeviceInfos, gl_captureDeviceCount, gl_deviceCaptureId);
@@ -68,19 +63,15 @@ bool run_device_dialog(const Term::Terminal& terminal) {
     std::function<bool(std::string)> complete = [](std::string text) {
         return determine_completeness(std::move(text));
     };
-    if (!prompt_device(terminal, "capture", gl_captureDeviceCount, gl_deviceCaptureId, history,
-                       complete)) {
-        return false;
-    }
+    prompt_device(terminal, "capture", gl_captureDeviceCount, gl_deviceCaptureId, history,
+                  complete);
 
     write_out("\nPlayback Devices [Usually you have to select your virtual audio/cable device]\n");
     gl_devicePlayId =
         offered_playback_index(gl_pPlaybackDeviceInfos, gl_playbackDeviceCount, gl_devicePlayId);
     write_out(device_listing(gl_pPlaybackDeviceInfos, gl_playbackDeviceCount));
-    if (!prompt_device(terminal, "playback", gl_playbackDeviceCount, gl_devicePlayId, history,
-                       complete)) {
-        return false;
-    }
+    prompt_device(terminal, "playback", gl_playbackDeviceCount, gl_devicePlayId, history,
+                  complete);
 
     write_out(Term::cursor_on());
     const StereoOptions options = stereo_options(gl_enable_stereo);
@@ -88,7 +79,6 @@ bool run_device_dialog(const Term::Terminal& terminal) {
         Term::prompt("\nEnable stereo microphone?", options.first, options.second, ":", true);
     gl_enable_stereo = stereo_from_answer(answer, gl_enable_stereo);
     write_out(Term::cursor_off());
-    return true;
 }
 
 void fill_device_config() {
@@ -180,7 +170,7 @@ int SetupAudioProcessing(bool useSavedDevices) {
     if (!useSavedDevices ||
         !is_valid_device_index(gl_deviceCaptureId, gl_captureDeviceCount) ||
         !is_valid_device_index(gl_devicePlayId, gl_playbackDeviceCount)) {
-        if (!run_device_dialog(terminal)) return kSetupInputEnded;
+        run_device_dialog(terminal);
     }
 
     fill_device_config();

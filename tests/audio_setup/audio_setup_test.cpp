@@ -1,0 +1,227 @@
+// The device set-up end to end on a pseudo-terminal: SDL's "dummy" driver (one device of each
+// kind, none flagged as default), "disk" without a microphone file (the device cannot open),
+// ALSA without sound cards (empty lists), an unreachable PulseAudio (no context), and a private
+// PulseAudio daemon where one is available.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "app/MoravelState.h"
+#include "audio/AudioSetup.h"
+#include "config/PortableConfig.h"
+#include "setup_pty.h"
+
+namespace {
+
+const std::string kCaptureHeading =
+    "Capture Devices [Usually you have to select your physical microphone device]\n";
+const std::string kPlaybackHeading =
+    "\nPlayback Devices [Usually you have to select your virtual audio/cable device]\n";
+
+// One line the child prints after each set-up, for the parent to check.
+void PrintOutcome(int result) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    std::printf("\nRESULT rc=%d ready=%d capture=[%s] playback=[%s] stereo=%d channels=%u "
+                "running=%d\n",
+                result, isSetupReady ? 1 : 0, gl_CurrentCaptureDeviceName.c_str(),
+                gl_CurrentPlaybackDeviceName.c_str(), gl_enable_stereo ? 1 : 0,
+                gl_device.capture.channels, gl_device.callbacks.load() > 0 ? 1 : 0);
+    std::fflush(stdout);
+}
+
+// What main does around the set-up: read the configuration, set up, and at exit close the
+// device and release everything; then whether SDL's audio is still held.
+int SetupAndQuit(bool useSavedDevices) {
+    ConfigPortableApplication();
+    PrintOutcome(SetupAudioProcessing(useSavedDevices));
+    audio_device_uninit(&gl_device);
+    applicationClear();
+    std::printf("RELEASED sdl=%u\n", SDL_WasInit(SDL_INIT_AUDIO));
+    return 0;
+}
+
+std::string Outcome(int rc, int ready, const std::string& capture, const std::string& playback,
+                    int stereo, int channels, int running) {
+    return "RESULT rc=" + std::to_string(rc) + " ready=" + std::to_string(ready) + " capture=[" +
+           capture + "] playback=[" + playback + "] stereo=" + std::to_string(stereo) +
+           " channels=" + std::to_string(channels) + " running=" + std::to_string(running);
+}
+
+const std::string kDummyCapture = "System audio capture device";
+const std::string kDummyPlayback = "System audio output device";
+
+}  // namespace
+
+TEST(AudioSetup, FreshStartAsksForBothDevicesAndSavesTheChoice) {
+    TempDir dir;
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    SetupPty pty(dir.path(), [] { return SetupAndQuit(true); });
+
+    ASSERT_TRUE(pty.WaitFor(kCaptureHeading + "    0: " + kDummyCapture + "\n"));
+    // No device is flagged as default and none is saved: Enter has nothing to accept.
+    ASSERT_TRUE(pty.WaitFor("Select capture device[-1]: "));
+    pty.Send("\r");
+    ASSERT_TRUE(pty.WaitFor("Select capture device[-1]: "));
+    pty.Send("5\r");  // not in the list
+    ASSERT_TRUE(pty.WaitFor("Select capture device[-1]: "));
+    pty.Send("mic\r");  // a word selects device 0
+    ASSERT_TRUE(pty.WaitFor(kPlaybackHeading + "    0: " + kDummyPlayback + "\n"));
+    ASSERT_TRUE(pty.WaitFor("Select playback device[-1]: "));
+    pty.Send("0\r");
+    ASSERT_TRUE(pty.WaitFor("\nEnable stereo microphone? [y/N]: "));
+    pty.Send("y");
+    ASSERT_TRUE(pty.WaitFor(Outcome(0, 1, kDummyCapture, kDummyPlayback, 1, 2, 1)))
+        << pty.Output();
+    ASSERT_TRUE(pty.WaitFor("RELEASED sdl=0"));
+    EXPECT_EQ(pty.Finish(), 0);
+    const std::string ini = dir.Read("MVConsole.ini");
+    EXPECT_NE(ini.find("DEVICE_CAPTURE_IDX=0\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("DEVICE_PLAYBACK_IDX=0\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("ENABLE_STEREO=1\n"), std::string::npos) << ini;
+}
+
+TEST(AudioSetup, ValidSavedDevicesOpenWithoutAsking) {
+    TempDir dir;
+    dir.Write("MVConsole.ini", "DEVICE_CAPTURE_IDX=0\nDEVICE_PLAYBACK_IDX=0\nENABLE_STEREO=0\n");
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    SetupPty pty(dir.path(), [] { return SetupAndQuit(true); });
+    ASSERT_TRUE(pty.WaitFor(Outcome(0, 1, kDummyCapture, kDummyPlayback, 0, 1, 1)))
+        << pty.Output();
+    EXPECT_EQ(pty.Finish(), 0);
+    EXPECT_EQ(pty.Output().find("Capture Devices"), std::string::npos);
+    EXPECT_EQ(pty.Output().find("stereo microphone"), std::string::npos);
+}
+
+TEST(AudioSetup, SetupFromTheMenuOffersTheSavedDevicesAndKeepsStereoOnEnter) {
+    TempDir dir;
+    dir.Write("MVConsole.ini", "DEVICE_CAPTURE_IDX=0\nDEVICE_PLAYBACK_IDX=0\nENABLE_STEREO=1\n");
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    SetupPty pty(dir.path(), [] { return SetupAndQuit(false); });
+    ASSERT_TRUE(pty.WaitFor("Select capture device[0]: "));
+    pty.Send("\r");
+    ASSERT_TRUE(pty.WaitFor("Select playback device[0]: "));
+    pty.Send("\r");
+    ASSERT_TRUE(pty.WaitFor("\nEnable stereo microphone? [Y/n]: "));
+    pty.Send("\r");
+    ASSERT_TRUE(pty.WaitFor(Outcome(0, 1, kDummyCapture, kDummyPlayback, 1, 2, 1)))
+        << pty.Output();
+    EXPECT_EQ(pty.Finish(), 0);
+}
+
+TEST(AudioSetup, AFailedOpenAfterARunningDeviceLeavesNothingRunningAndReleasesOnce) {
+    TempDir dir;
+    dir.Write("MVConsole.ini", "DEVICE_CAPTURE_IDX=0\nDEVICE_PLAYBACK_IDX=0\nENABLE_STEREO=0\n");
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    const std::string missing = dir.path() + "/no-microphone.raw";
+    const std::string sink = dir.path() + "/speaker.raw";
+    SetupPty pty(dir.path(), [&] {
+        ConfigPortableApplication();
+        PrintOutcome(SetupAudioProcessing(true));
+        // Now a sound system whose microphone cannot open.
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILEIN", missing.c_str(), 1);
+        setenv("SDL_DISKAUDIOFILE", sink.c_str(), 1);
+        gl_device.callbacks = 0;
+        PrintOutcome(SetupAudioProcessing(true));
+        audio_device_uninit(&gl_device);
+        applicationClear();
+        std::printf("RELEASED sdl=%u\n", SDL_WasInit(SDL_INIT_AUDIO));
+        return 0;
+    });
+    ASSERT_TRUE(pty.WaitFor(Outcome(0, 1, kDummyCapture, kDummyPlayback, 0, 1, 1)));
+    ASSERT_TRUE(pty.WaitFor("\nCannot init audio device!"));
+    ASSERT_TRUE(pty.WaitFor(Outcome(kAudioDeviceOpenFailed, 0, "", "", 0, 1, 0))) << pty.Output();
+    ASSERT_TRUE(pty.WaitFor("RELEASED sdl=0"));
+    EXPECT_EQ(pty.Finish(), 0);
+    EXPECT_EQ(dir.Read("MVConsole.ini"),
+              "DEVICE_CAPTURE_IDX=0\nDEVICE_PLAYBACK_IDX=0\nENABLE_STEREO=0\n");
+}
+
+TEST(AudioSetup, EmptyDeviceListsSaySoAndLeaveTheProgramWithoutAudio) {
+    setenv("SDL_AUDIODRIVER", "alsa", 1);
+    TempDir dir;
+    SetupPty pty(dir.path(), [] {
+        // Only a machine without sound cards has empty lists; the child looks, so that the
+        // test process itself never holds SDL's audio.
+        const bool alsa = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+        const int cards = alsa ? SDL_GetNumAudioDevices(1) : -1;
+        if (alsa) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        std::printf("CAPTURE CARDS %d.\n", cards);
+        std::fflush(stdout);
+        if (cards != 0) return 0;
+        ConfigPortableApplication();
+        PrintOutcome(SetupAudioProcessing(true));
+        PrintOutcome(SetupAudioProcessing(false));  // the menu's "Setup" again
+        audio_device_uninit(&gl_device);
+        applicationClear();
+        std::printf("RELEASED sdl=%u\n", SDL_WasInit(SDL_INIT_AUDIO));
+        return 0;
+    });
+    ASSERT_TRUE(pty.WaitFor("CAPTURE CARDS "));
+    ASSERT_TRUE(pty.WaitFor("."));
+    if (pty.Output().find("CAPTURE CARDS 0.") == std::string::npos) {
+        GTEST_SKIP() << "SDL's ALSA driver is missing or this machine has capture devices";
+    }
+    ASSERT_TRUE(pty.WaitFor("No capture devices found.\n"));
+    ASSERT_TRUE(pty.WaitFor(Outcome(-2, 0, "", "", 0, 0, 0)));
+    ASSERT_TRUE(pty.WaitFor("No capture devices found.\n"));
+    ASSERT_TRUE(pty.WaitFor(Outcome(-2, 0, "", "", 0, 0, 0)));
+    ASSERT_TRUE(pty.WaitFor("RELEASED sdl=0")) << "the context of each failed set-up was released";
+    EXPECT_EQ(pty.Finish(), 0);
+    EXPECT_EQ(pty.Output().find("Select capture device"), std::string::npos);
+}
+
+TEST(AudioSetup, NoSoundSystemFailsTheContext) {
+    TempDir dir;
+    setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+    setenv("PULSE_SERVER", "unix:/nonexistent/moravel/native", 1);
+    SetupPty pty(dir.path(), [] { return SetupAndQuit(true); });
+    ASSERT_TRUE(pty.WaitFor("Failed to initialize context.\n")) << pty.Output();
+    ASSERT_TRUE(pty.WaitFor(Outcome(-1, 0, "", "", 0, 0, 0)));
+    ASSERT_TRUE(pty.WaitFor("RELEASED sdl=0"));
+    EXPECT_EQ(pty.Finish(), 0);
+}
+
+TEST(AudioSetup, PrivatePulseOffersTheSystemDefaultsAndRunsTheDevice) {
+    const std::string harness = std::string(MORAVEL_SOURCE_DIR) + "/scripts/pulse-harness.sh";
+    if (std::system(("bash " + harness + " check 2>/dev/null").c_str()) != 0) {
+        GTEST_SKIP() << "pulseaudio, pactl, paplay or parec is not installed";
+    }
+    FILE* started = popen(("bash " + harness + " start").c_str(), "r");
+    ASSERT_NE(started, nullptr);
+    std::string daemonDir;
+    char line[4096];
+    while (std::fgets(line, sizeof line, started) != nullptr) {
+        std::string text(line);
+        if (text.rfind("export ", 0) != 0) continue;
+        text.pop_back();
+        const size_t eq = text.find('=');
+        setenv(text.substr(7, eq - 7).c_str(), text.substr(eq + 1).c_str(), 1);
+        if (text.substr(7, eq - 7) == "PULSE_HARNESS_DIR") daemonDir = text.substr(eq + 1);
+    }
+    if (pclose(started) != 0 || daemonDir.empty()) GTEST_SKIP() << "the daemon did not start";
+
+    TempDir dir;
+    {
+        SetupPty pty(dir.path(), [] { return SetupAndQuit(true); });
+        // "Microphone" and "Virtual cable" are the daemon's defaults.
+        EXPECT_TRUE(pty.WaitFor("    0: Microphone\n"));
+        EXPECT_TRUE(pty.WaitFor("Select capture device[0]: "));
+        pty.Send("\r");
+        EXPECT_TRUE(pty.WaitFor("    1: Virtual cable\n"));
+        EXPECT_TRUE(pty.WaitFor("Select playback device[1]: "));
+        pty.Send("\r");
+        EXPECT_TRUE(pty.WaitFor("[y/N]: "));
+        pty.Send("n");
+        EXPECT_TRUE(pty.WaitFor(Outcome(0, 1, "Microphone", "Virtual cable", 0, 1, 1)))
+            << pty.Output();
+        EXPECT_EQ(pty.Finish(), 0);
+    }
+    std::system(("bash " + harness + " stop " + daemonDir).c_str());
+    EXPECT_NE(dir.Read("MVConsole.ini").find("DEVICE_PLAYBACK_IDX=1\n"), std::string::npos);
+}
