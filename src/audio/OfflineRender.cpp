@@ -180,7 +180,7 @@ std::string RenderUsageText() {
         "OUTPUT  .wav (32-bit float) or .flac (24-bit); same rate, channels and length as INPUT\n"
         "\n"
         "Keys (first-start value in brackets):\n";
-    for (const RenderSettingKey& row : RenderSettingKeys()) {
+    for (const SettingKey& row : SettingKeys()) {
         char head[64];
         std::snprintf(head, sizeof head, "  %-23s", row.key);
         AppendWrapped(text, head, std::string(row.meaning) + " [" + row.defaultText + "]");

@@ -5,22 +5,14 @@
 #include <string>
 #include <vector>
 
-struct RenderSettingKey {
-    const char* key;
-    const char* defaultText;  // the value a first start stores
-    const char* meaning;      // one line for --help
-    void (*apply)(int number);
-};
-
-// The thirteen setting keys, in the configuration file's order.
-const std::vector<RenderSettingKey>& RenderSettingKeys();
+#include "config/Settings.h"
 
 // Every setting to the value a first start (no configuration file) gives it.
 void ApplyFirstStartDefaults();
 
 // One checked KEY=VALUE argument.
 struct SettingAssignment {
-    const RenderSettingKey* setting = nullptr;
+    const SettingKey* setting = nullptr;
     int number = 0;
 };
 

@@ -11,8 +11,8 @@ namespace {
 
 // Booleans are stored as "1" or "0" and read back as "any number but 0".
 template <RelaxedAtomic<bool>& setting>
-void LoadFlag(const std::string& text) {
-    setting = ConfigTextToInt(text) != 0;
+void ApplyFlag(int number) {
+    setting = number != 0;
 }
 template <RelaxedAtomic<bool>& setting>
 void SaveFlag(const char* key) {
@@ -21,8 +21,8 @@ void SaveFlag(const char* key) {
 
 // Voice effect ids keep the low 8 bits of the stored number; nothing is range-checked.
 template <RelaxedAtomic<int8_t>& setting>
-void LoadEffectId(const std::string& text) {
-    setting = LowByteSigned(ConfigTextToInt(text));
+void ApplyEffectId(int number) {
+    setting = LowByteSigned(number);
 }
 template <RelaxedAtomic<int8_t>& setting>
 void SaveEffectId(const char* key) {
@@ -34,8 +34,8 @@ void SaveChainEffectId(const char* key) {
 }
 
 template <RelaxedAtomic<int32_t>& setting>
-void LoadNumber(const std::string& text) {
-    setting = ConfigTextToInt(text);
+void ApplyNumber(int number) {
+    setting = number;
 }
 template <RelaxedAtomic<int32_t>& setting>
 void SaveNumber(const char* key) {
@@ -44,44 +44,55 @@ void SaveNumber(const char* key) {
 
 // Fractional settings are stored as whole hundredths or thousandths.
 template <RelaxedAtomic<float>& setting, int scale>
-void LoadScaled(const std::string& text) {
-    setting = StoredToScaled(ConfigTextToInt(text), static_cast<float>(scale));
+void ApplyScaled(int number) {
+    setting = StoredToScaled(number, static_cast<float>(scale));
 }
 template <RelaxedAtomic<float>& setting, int scale>
 void SaveScaled(const char* key) {
     PortableSaveConfigKey(key, FormatConfigInt(ScaledToStored(setting, static_cast<float>(scale))));
 }
 
-struct SettingKey {
-    const char* key;
-    const char* defaultText;
-    void (*load)(const std::string& text);
-    void (*save)(const char* key);
-};
-
 // In the order the keys are read and written; a fresh file lists them in this order.
-const SettingKey kSettingKeys[] = {
-    {"ENABLED", "1", LoadFlag<SS_MORAVEL_ACTIVE>, SaveFlag<SS_MORAVEL_ACTIVE>},
-    {"VOICE_EFFECT", "8", LoadEffectId<SS_VavorOzodediEffect>, SaveEffectId<SS_VavorOzodediEffect>},
-    {"SOUND_EFFECT", "0", LoadNumber<SS_EffectType>, SaveNumber<SS_EffectType>},
-    {"MANUAL_PITCH", "0", LoadScaled<SS_Manual_Pitch, 100>, SaveScaled<SS_Manual_Pitch, 100>},
-    {"MICROPHONE_SENSIVITY", "0", LoadScaled<SS_Microphone_Sensivity, 1000>,
-     SaveScaled<SS_Microphone_Sensivity, 1000>},
-    {"MICROPHONE_BASS", "0", LoadScaled<gl_bass, 100>, SaveScaled<gl_bass, 100>},
-    {"MICROPHONE_TREBLE", "0", LoadScaled<gl_treble, 100>, SaveScaled<gl_treble, 100>},
-    {"OVERLAP_ORIGINAL_VOICE", "0", LoadFlag<overlapOriginalVoice>, SaveFlag<overlapOriginalVoice>},
-    {"ENABLE_NOISE_REMOVAL", "0", LoadFlag<SS_EnableNoiseRemoval>, SaveFlag<SS_EnableNoiseRemoval>},
-    {"CHAIN_EFFECT_1", "0", LoadEffectId<SS_ChainEffect_1>, SaveChainEffectId<SS_ChainEffect_1>},
-    {"CHAIN_EFFECT_2", "0", LoadEffectId<SS_ChainEffect_2>, SaveChainEffectId<SS_ChainEffect_2>},
-    {"CHAIN_EFFECT_3", "0", LoadEffectId<SS_ChainEffect_3>, SaveChainEffectId<SS_ChainEffect_3>},
-    {"CHAIN_EFFECT_4", "0", LoadEffectId<SS_ChainEffect_4>, SaveChainEffectId<SS_ChainEffect_4>},
+const std::vector<SettingKey> kSettingKeys = {
+    {"ENABLED", "1", "processing on (1) or off (0)", ApplyFlag<SS_MORAVEL_ACTIVE>,
+     SaveFlag<SS_MORAVEL_ACTIVE>},
+    {"VOICE_EFFECT", "8",
+     "voice effect: 0 none, 4 Robot, 5 Male, 6 Female, 7 Helium, 8 Baby, 9 Alien, "
+     "10 Mutation, 11 Slow Mutation, 12 Fast Mutation, 13 Atari, 14 Custom Pitch, 15 Clone, "
+     "16 Radio, 17 Silence, 20 the chain",
+     ApplyEffectId<SS_VavorOzodediEffect>, SaveEffectId<SS_VavorOzodediEffect>},
+    {"SOUND_EFFECT", "0", "sound effect: 0 none, 1 Town Hall, 2 Echo, 3 Chorus, 4 Ghost",
+     ApplyNumber<SS_EffectType>, SaveNumber<SS_EffectType>},
+    {"MANUAL_PITCH", "0", "pitch of Custom Pitch in hundredths of a semitone (-1500 to 3000)",
+     ApplyScaled<SS_Manual_Pitch, 100>, SaveScaled<SS_Manual_Pitch, 100>},
+    {"MICROPHONE_SENSIVITY", "0",
+     "microphone gate threshold in thousandths of full scale (0 off, 1 to 99)",
+     ApplyScaled<SS_Microphone_Sensivity, 1000>, SaveScaled<SS_Microphone_Sensivity, 1000>},
+    {"MICROPHONE_BASS", "0", "bass gain in hundredths of a dB (-3000 to 3000)",
+     ApplyScaled<gl_bass, 100>, SaveScaled<gl_bass, 100>},
+    {"MICROPHONE_TREBLE", "0", "treble gain in hundredths of a dB (-3000 to 3000)",
+     ApplyScaled<gl_treble, 100>, SaveScaled<gl_treble, 100>},
+    {"OVERLAP_ORIGINAL_VOICE", "0", "mix the unprocessed voice into the result (1) or not (0)",
+     ApplyFlag<overlapOriginalVoice>, SaveFlag<overlapOriginalVoice>},
+    {"ENABLE_NOISE_REMOVAL", "0", "noise removal on (1) or off (0)",
+     ApplyFlag<SS_EnableNoiseRemoval>, SaveFlag<SS_EnableNoiseRemoval>},
+    {"CHAIN_EFFECT_1", "0", "voice effect at chain position 1 (used when VOICE_EFFECT is 20)",
+     ApplyEffectId<SS_ChainEffect_1>, SaveChainEffectId<SS_ChainEffect_1>},
+    {"CHAIN_EFFECT_2", "0", "voice effect at chain position 2", ApplyEffectId<SS_ChainEffect_2>,
+     SaveChainEffectId<SS_ChainEffect_2>},
+    {"CHAIN_EFFECT_3", "0", "voice effect at chain position 3", ApplyEffectId<SS_ChainEffect_3>,
+     SaveChainEffectId<SS_ChainEffect_3>},
+    {"CHAIN_EFFECT_4", "0", "voice effect at chain position 4", ApplyEffectId<SS_ChainEffect_4>,
+     SaveChainEffectId<SS_ChainEffect_4>},
 };
 
 }  // namespace
 
+const std::vector<SettingKey>& SettingKeys() { return kSettingKeys; }
+
 void LoadConfiguration() {
     for (const SettingKey& row : kSettingKeys) {
-        row.load(PortableReadConfigKey(row.key, row.defaultText));
+        row.apply(ConfigTextToInt(PortableReadConfigKey(row.key, row.defaultText)));
     }
 }
 
