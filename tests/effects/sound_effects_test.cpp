@@ -30,16 +30,6 @@ protected:
     }
 };
 
-TEST(SoundEffectRings, LengthsFollowTheBaseLength) {
-    EXPECT_EQ(SoundEffectRingLength(1, 24000, 2), 6000);
-    EXPECT_EQ(SoundEffectRingLength(2, 24000, 2), 24000);
-    EXPECT_EQ(SoundEffectRingLength(3, 24000, 2), 800);
-    EXPECT_EQ(SoundEffectRingLength(4, 24000, 2), 48000);
-    EXPECT_EQ(SoundEffectRingLength(3, 12000, 1), 400);
-    EXPECT_EQ(SoundEffectRingLength(0, 24000, 2), 0);
-    EXPECT_EQ(SoundEffectRingLength(5, 24000, 2), 0);
-}
-
 TEST_F(SoundEffects, EchoAddsAQuarterOfTheVoiceOfAQuarterSecondEarlier) {
     SetUpProcessing(2, 48000);
     ASSERT_EQ(SS_ECHO_EFFECT_SIZE, 24000);
