@@ -36,6 +36,7 @@ uint32_t FrameRing::push(const float* frames, uint32_t count) {
     const uint32_t space = capacity_ - static_cast<uint32_t>(w - r);
     const uint32_t n = std::min(count, space);
     if (n < count) lostOnPush_.fetch_add(count - n, std::memory_order_relaxed);
+    if (n == 0) return 0;
 
     const uint32_t start = static_cast<uint32_t>(w) & mask_;
     const uint32_t first = std::min(n, capacity_ - start);
