@@ -1,4 +1,5 @@
 #include "PtyProgram.h"
+#include "ScreenText.h"
 
 #include <chrono>
 #include <csignal>
@@ -6,7 +7,6 @@
 #include <cstdlib>
 #include <poll.h>
 #include <pty.h>
-#include <regex>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,10 +14,6 @@ namespace {
 
 const std::string kFrameStart = "\x1b[2J";
 const std::string kFrameEnd = "\x1b[?25l";
-
-std::string StripEscapes(const std::string& text) {
-    return std::regex_replace(text, std::regex("\x1b\\[[0-9;?]*[A-Za-z]"), "");
-}
 
 std::string Trim(const std::string& text) {
     const size_t first = text.find_first_not_of(' ');

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "UiTestState.h"
+#include "ScreenText.h"
 
 #include "app/MoravelState.h"
 #include "ui/Banner.h"
 #include "ui/MenuLabels.h"
 #include "ui/MenuRender.h"
 
-#include <regex>
 
 namespace {
 
@@ -19,10 +19,6 @@ std::string Banner() {
     std::string banner;
     menu_add_header(banner);
     return banner;
-}
-
-std::string StripEscapes(const std::string& text) {
-    return std::regex_replace(text, std::regex("\x1b\\[[0-9;?]*[A-Za-z]"), "");
 }
 
 // The box alone: from the first border to the end of the bottom border.
