@@ -6,12 +6,12 @@
 
 namespace {
 
-struct ItemSpec {
+struct ItemData {
     const char* label;
     MVCommands command;
 };
 
-const ItemSpec kMainItems[] = {
+const ItemData kMainItems[] = {
     {"Turn on/off", CMD_TURN_ON_OFF},
     {"Set Voice", CMD_VOICE_MENU},
     {"Set Effect", CMD_EFFECTS_MENU},
@@ -20,7 +20,7 @@ const ItemSpec kMainItems[] = {
     {"Exit", CMD_EXIT},
 };
 
-const ItemSpec kVoiceItems[] = {
+const ItemData kVoiceItems[] = {
     {"Alien", CMD_VOICE_ALIEN},
     {"Atari", CMD_VOICE_ATARI},
     {"Clone", CMD_VOICE_CLONE},
@@ -38,7 +38,7 @@ const ItemSpec kVoiceItems[] = {
     {"CLEAR", CMD_VOICE_CLEAR},
 };
 
-const ItemSpec kEffectsItems[] = {
+const ItemData kEffectsItems[] = {
     {"Town Hall", CMD_EFFECT_TOWN_HALL},
     {"Echo", CMD_EFFECT_ECHO},
     {"Chorus", CMD_EFFECT_CHORUS},
@@ -46,7 +46,7 @@ const ItemSpec kEffectsItems[] = {
     {"CLEAR", CMD_EFFECT_CLEAR},
 };
 
-const ItemSpec kAudioSettingsItems[] = {
+const ItemData kAudioSettingsItems[] = {
     {"A.I. Denoise", CMD_NOISE_REMOVAL},
     {"Sensitivity", CMD_SENSITIVITY},
     {"Bass", CMD_BASS},
@@ -55,7 +55,7 @@ const ItemSpec kAudioSettingsItems[] = {
     {"Setup", CMD_SETUP},
 };
 
-const ItemSpec kHelpItems[] = {
+const ItemData kHelpItems[] = {
     {"How to use", CMD_HOW_TO_USE},
     {"Check for updates", CMD_CHECK_FOR_UPDATES},
     {"Homepage", CMD_HOMEPAGE},
@@ -63,12 +63,12 @@ const ItemSpec kHelpItems[] = {
 };
 
 template <size_t N>
-void Build(std::vector<MenuItem>& menu, const ItemSpec (&items)[N]) {
+void Build(std::vector<MenuItem>& menu, const ItemData (&items)[N]) {
     menu.clear();
-    for (const ItemSpec& spec : items) {
+    for (const ItemData& entry : items) {
         MenuItem item;
-        item.label = spec.label;
-        item.command = spec.command;
+        item.label = entry.label;
+        item.command = entry.command;
         menu.push_back(item);
     }
 }
