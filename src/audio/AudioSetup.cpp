@@ -125,13 +125,17 @@ int applicationInit() {
         write_out("Failed to retrieve device information.\n");
         return -3;
     }
+    ResetPitchEffects();
+    return 0;
+}
+
+void ResetPitchEffects() {
     for (int i = 0; i < kChainPositions; ++i) {
         SS_VariablePitch_Value[i] = 0.0f;
         SS_VariablePitch_Value_Offset[i] = 0.1f;
         SS_VariableTempValue[i] = 6;
     }
     for (int i = 0; i < kChainPositions; ++i) configure_pitch_processor(soundTouch[i]);
-    return 0;
 }
 
 int SetupAudioProcessing(bool useSavedDevices) {

@@ -99,12 +99,10 @@ private:
     SNDFILE* file_;
 };
 
-// The pitch processors and the sweeping pitch state start as at a live set-up. That set-up
-// creates an audio context on the way; SDL's dummy driver keeps it away from every device.
+// The pitch processors and the sweeping pitch state start as at a live set-up, without any
+// audio device.
 void PrepareProcessingState() {
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    applicationInit();
-    applicationClear();
+    ResetPitchEffects();
     gl_soundTouchInitialized = false;
 }
 

@@ -36,9 +36,7 @@ void ChangeEverySetting(uint32_t step) {
 }
 
 void RunWhileSettingsChange(uint32_t channels) {
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    ASSERT_EQ(applicationInit(), 0);  // the pitch processors' start configuration
-    applicationClear();
+    ResetPitchEffects();  // the pitch processors' start configuration
     gl_soundTouchInitialized = false;
 
     AudioDevice device;

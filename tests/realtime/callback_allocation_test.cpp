@@ -101,10 +101,7 @@ void FillBlock(std::vector<float>& block, uint64_t& phase, unsigned channels) {
 }
 
 void ExpectNoAllocationsAfterWarmUp(uint32_t channels, unsigned frames) {
-    // The pitch processors start as at a live set-up (SDL's dummy driver: no device is opened).
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    ASSERT_EQ(applicationInit(), 0);
-    applicationClear();
+    ResetPitchEffects();  // the pitch processors start as at a live set-up
     gl_soundTouchInitialized = false;
 
     Neutral();
