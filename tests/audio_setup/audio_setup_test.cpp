@@ -14,9 +14,13 @@
 #include "app/MoravelState.h"
 #include "audio/AudioSetup.h"
 #include "config/PortableConfig.h"
-#include "setup_pty.h"
+#include "support/ChildProcess.h"
+#include "support/TempDir.h"
 
 namespace {
+
+// The dialog's text as the program writes it, on a screen wide enough for its longest lines.
+const ChildProcess::Screen kScreen{40, 100, true};
 
 const std::string kCaptureHeading =
     "Capture Devices [Usually you have to select your physical microphone device]\n";
@@ -63,25 +67,25 @@ const std::string kDummyPlayback = "System audio output device";
 TEST(AudioSetup, FreshStartAsksForBothDevicesAndSavesTheChoice) {
     TempDir dir;
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    SetupPty pty(dir.path(), [] { return SetupAndQuit(true); });
+    ChildProcess pty(InDirectory(dir.path(), [] { return SetupAndQuit(true); }), kScreen);
 
-    ASSERT_TRUE(pty.WaitFor(kCaptureHeading + "    0: " + kDummyCapture + "\n"));
+    ASSERT_TRUE(pty.wait_for(kCaptureHeading + "    0: " + kDummyCapture + "\n"));
     // No device is flagged as default and none is saved: Enter has nothing to accept.
-    ASSERT_TRUE(pty.WaitFor("Select capture device[-1]: "));
-    pty.Send("\r");
-    ASSERT_TRUE(pty.WaitFor("Select capture device[-1]: "));
-    pty.Send("5\r");  // not in the list
-    ASSERT_TRUE(pty.WaitFor("Select capture device[-1]: "));
-    pty.Send("mic\r");  // a word selects device 0
-    ASSERT_TRUE(pty.WaitFor(kPlaybackHeading + "    0: " + kDummyPlayback + "\n"));
-    ASSERT_TRUE(pty.WaitFor("Select playback device[-1]: "));
-    pty.Send("0\r");
-    ASSERT_TRUE(pty.WaitFor("\nEnable stereo microphone? [y/N]: "));
-    pty.Send("y");
-    ASSERT_TRUE(pty.WaitFor(Outcome(0, 1, kDummyCapture, kDummyPlayback, 1, 2, 1)))
-        << pty.Output();
-    ASSERT_TRUE(pty.WaitFor("RELEASED sdl=0"));
-    EXPECT_EQ(pty.Finish(), 0);
+    ASSERT_TRUE(pty.wait_for("Select capture device[-1]: "));
+    pty.type("\r");
+    ASSERT_TRUE(pty.wait_for("Select capture device[-1]: "));
+    pty.type("5\r");  // not in the list
+    ASSERT_TRUE(pty.wait_for("Select capture device[-1]: "));
+    pty.type("mic\r");  // a word selects device 0
+    ASSERT_TRUE(pty.wait_for(kPlaybackHeading + "    0: " + kDummyPlayback + "\n"));
+    ASSERT_TRUE(pty.wait_for("Select playback device[-1]: "));
+    pty.type("0\r");
+    ASSERT_TRUE(pty.wait_for("\nEnable stereo microphone? [y/N]: "));
+    pty.type("y");
+    ASSERT_TRUE(pty.wait_for(Outcome(0, 1, kDummyCapture, kDummyPlayback, 1, 2, 1)))
+        << pty.output();
+    ASSERT_TRUE(pty.wait_for("RELEASED sdl=0"));
+    EXPECT_EQ(pty.finish(), 0);
     const std::string ini = dir.Read("MVConsole.ini");
     EXPECT_NE(ini.find("DEVICE_CAPTURE_IDX=0\n"), std::string::npos) << ini;
     EXPECT_NE(ini.find("DEVICE_PLAYBACK_IDX=0\n"), std::string::npos) << ini;
@@ -92,28 +96,28 @@ TEST(AudioSetup, ValidSavedDevicesOpenWithoutAsking) {
     TempDir dir;
     dir.Write("MVConsole.ini", "DEVICE_CAPTURE_IDX=0\nDEVICE_PLAYBACK_IDX=0\nENABLE_STEREO=0\n");
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    SetupPty pty(dir.path(), [] { return SetupAndQuit(true); });
-    ASSERT_TRUE(pty.WaitFor(Outcome(0, 1, kDummyCapture, kDummyPlayback, 0, 1, 1)))
-        << pty.Output();
-    EXPECT_EQ(pty.Finish(), 0);
-    EXPECT_EQ(pty.Output().find("Capture Devices"), std::string::npos);
-    EXPECT_EQ(pty.Output().find("stereo microphone"), std::string::npos);
+    ChildProcess pty(InDirectory(dir.path(), [] { return SetupAndQuit(true); }), kScreen);
+    ASSERT_TRUE(pty.wait_for(Outcome(0, 1, kDummyCapture, kDummyPlayback, 0, 1, 1)))
+        << pty.output();
+    EXPECT_EQ(pty.finish(), 0);
+    EXPECT_EQ(pty.output().find("Capture Devices"), std::string::npos);
+    EXPECT_EQ(pty.output().find("stereo microphone"), std::string::npos);
 }
 
 TEST(AudioSetup, SetupFromTheMenuOffersTheSavedDevicesAndKeepsStereoOnEnter) {
     TempDir dir;
     dir.Write("MVConsole.ini", "DEVICE_CAPTURE_IDX=0\nDEVICE_PLAYBACK_IDX=0\nENABLE_STEREO=1\n");
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    SetupPty pty(dir.path(), [] { return SetupAndQuit(false); });
-    ASSERT_TRUE(pty.WaitFor("Select capture device[0]: "));
-    pty.Send("\r");
-    ASSERT_TRUE(pty.WaitFor("Select playback device[0]: "));
-    pty.Send("\r");
-    ASSERT_TRUE(pty.WaitFor("\nEnable stereo microphone? [Y/n]: "));
-    pty.Send("\r");
-    ASSERT_TRUE(pty.WaitFor(Outcome(0, 1, kDummyCapture, kDummyPlayback, 1, 2, 1)))
-        << pty.Output();
-    EXPECT_EQ(pty.Finish(), 0);
+    ChildProcess pty(InDirectory(dir.path(), [] { return SetupAndQuit(false); }), kScreen);
+    ASSERT_TRUE(pty.wait_for("Select capture device[0]: "));
+    pty.type("\r");
+    ASSERT_TRUE(pty.wait_for("Select playback device[0]: "));
+    pty.type("\r");
+    ASSERT_TRUE(pty.wait_for("\nEnable stereo microphone? [Y/n]: "));
+    pty.type("\r");
+    ASSERT_TRUE(pty.wait_for(Outcome(0, 1, kDummyCapture, kDummyPlayback, 1, 2, 1)))
+        << pty.output();
+    EXPECT_EQ(pty.finish(), 0);
 }
 
 TEST(AudioSetup, AFailedOpenAfterARunningDeviceLeavesNothingRunningAndReleasesOnce) {
@@ -122,7 +126,7 @@ TEST(AudioSetup, AFailedOpenAfterARunningDeviceLeavesNothingRunningAndReleasesOn
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     const std::string missing = dir.path() + "/no-microphone.raw";
     const std::string sink = dir.path() + "/speaker.raw";
-    SetupPty pty(dir.path(), [&] {
+    ChildProcess pty(InDirectory(dir.path(), [&] {
         ConfigPortableApplication();
         PrintOutcome(SetupAudioProcessing(true));
         // Now a sound system whose microphone cannot open.
@@ -135,12 +139,12 @@ TEST(AudioSetup, AFailedOpenAfterARunningDeviceLeavesNothingRunningAndReleasesOn
         applicationClear();
         std::printf("RELEASED sdl=%u\n", SDL_WasInit(SDL_INIT_AUDIO));
         return 0;
-    });
-    ASSERT_TRUE(pty.WaitFor(Outcome(0, 1, kDummyCapture, kDummyPlayback, 0, 1, 1)));
-    ASSERT_TRUE(pty.WaitFor("\nCannot init audio device!"));
-    ASSERT_TRUE(pty.WaitFor(Outcome(kAudioDeviceOpenFailed, 0, "", "", 0, 1, 0))) << pty.Output();
-    ASSERT_TRUE(pty.WaitFor("RELEASED sdl=0"));
-    EXPECT_EQ(pty.Finish(), 0);
+    }), kScreen);
+    ASSERT_TRUE(pty.wait_for(Outcome(0, 1, kDummyCapture, kDummyPlayback, 0, 1, 1)));
+    ASSERT_TRUE(pty.wait_for("\nCannot init audio device!"));
+    ASSERT_TRUE(pty.wait_for(Outcome(kAudioDeviceOpenFailed, 0, "", "", 0, 1, 0))) << pty.output();
+    ASSERT_TRUE(pty.wait_for("RELEASED sdl=0"));
+    EXPECT_EQ(pty.finish(), 0);
     EXPECT_EQ(dir.Read("MVConsole.ini"),
               "DEVICE_CAPTURE_IDX=0\nDEVICE_PLAYBACK_IDX=0\nENABLE_STEREO=0\n");
 }
@@ -148,7 +152,7 @@ TEST(AudioSetup, AFailedOpenAfterARunningDeviceLeavesNothingRunningAndReleasesOn
 TEST(AudioSetup, EmptyDeviceListsSaySoAndLeaveTheProgramWithoutAudio) {
     setenv("SDL_AUDIODRIVER", "alsa", 1);
     TempDir dir;
-    SetupPty pty(dir.path(), [] {
+    ChildProcess pty(InDirectory(dir.path(), [] {
         // Only a machine without sound cards has empty lists; the child looks, so that the
         // test process itself never holds SDL's audio.
         const bool alsa = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
@@ -164,30 +168,30 @@ TEST(AudioSetup, EmptyDeviceListsSaySoAndLeaveTheProgramWithoutAudio) {
         applicationClear();
         std::printf("RELEASED sdl=%u\n", SDL_WasInit(SDL_INIT_AUDIO));
         return 0;
-    });
-    ASSERT_TRUE(pty.WaitFor("CAPTURE CARDS "));
-    ASSERT_TRUE(pty.WaitFor("."));
-    if (pty.Output().find("CAPTURE CARDS 0.") == std::string::npos) {
+    }), kScreen);
+    ASSERT_TRUE(pty.wait_for("CAPTURE CARDS "));
+    ASSERT_TRUE(pty.wait_for("."));
+    if (pty.output().find("CAPTURE CARDS 0.") == std::string::npos) {
         GTEST_SKIP() << "SDL's ALSA driver is missing or this machine has capture devices";
     }
-    ASSERT_TRUE(pty.WaitFor("No capture devices found.\n"));
-    ASSERT_TRUE(pty.WaitFor(Outcome(-2, 0, "", "", 0, 0, 0)));
-    ASSERT_TRUE(pty.WaitFor("No capture devices found.\n"));
-    ASSERT_TRUE(pty.WaitFor(Outcome(-2, 0, "", "", 0, 0, 0)));
-    ASSERT_TRUE(pty.WaitFor("RELEASED sdl=0")) << "the context of each failed set-up was released";
-    EXPECT_EQ(pty.Finish(), 0);
-    EXPECT_EQ(pty.Output().find("Select capture device"), std::string::npos);
+    ASSERT_TRUE(pty.wait_for("No capture devices found.\n"));
+    ASSERT_TRUE(pty.wait_for(Outcome(-2, 0, "", "", 0, 0, 0)));
+    ASSERT_TRUE(pty.wait_for("No capture devices found.\n"));
+    ASSERT_TRUE(pty.wait_for(Outcome(-2, 0, "", "", 0, 0, 0)));
+    ASSERT_TRUE(pty.wait_for("RELEASED sdl=0")) << "the context of each failed set-up was released";
+    EXPECT_EQ(pty.finish(), 0);
+    EXPECT_EQ(pty.output().find("Select capture device"), std::string::npos);
 }
 
 TEST(AudioSetup, NoSoundSystemFailsTheContext) {
     TempDir dir;
     setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
     setenv("PULSE_SERVER", "unix:/nonexistent/moravel/native", 1);
-    SetupPty pty(dir.path(), [] { return SetupAndQuit(true); });
-    ASSERT_TRUE(pty.WaitFor("Failed to initialize context.\n")) << pty.Output();
-    ASSERT_TRUE(pty.WaitFor(Outcome(-1, 0, "", "", 0, 0, 0)));
-    ASSERT_TRUE(pty.WaitFor("RELEASED sdl=0"));
-    EXPECT_EQ(pty.Finish(), 0);
+    ChildProcess pty(InDirectory(dir.path(), [] { return SetupAndQuit(true); }), kScreen);
+    ASSERT_TRUE(pty.wait_for("Failed to initialize context.\n")) << pty.output();
+    ASSERT_TRUE(pty.wait_for(Outcome(-1, 0, "", "", 0, 0, 0)));
+    ASSERT_TRUE(pty.wait_for("RELEASED sdl=0"));
+    EXPECT_EQ(pty.finish(), 0);
 }
 
 TEST(AudioSetup, PrivatePulseOffersTheSystemDefaultsAndRunsTheDevice) {
@@ -211,19 +215,19 @@ TEST(AudioSetup, PrivatePulseOffersTheSystemDefaultsAndRunsTheDevice) {
 
     TempDir dir;
     {
-        SetupPty pty(dir.path(), [] { return SetupAndQuit(true); });
+        ChildProcess pty(InDirectory(dir.path(), [] { return SetupAndQuit(true); }), kScreen);
         // "Microphone" and "Virtual cable" are the daemon's defaults.
-        EXPECT_TRUE(pty.WaitFor("    0: Microphone\n"));
-        EXPECT_TRUE(pty.WaitFor("Select capture device[0]: "));
-        pty.Send("\r");
-        EXPECT_TRUE(pty.WaitFor("    1: Virtual cable\n"));
-        EXPECT_TRUE(pty.WaitFor("Select playback device[1]: "));
-        pty.Send("\r");
-        EXPECT_TRUE(pty.WaitFor("[y/N]: "));
-        pty.Send("n");
-        EXPECT_TRUE(pty.WaitFor(Outcome(0, 1, "Microphone", "Virtual cable", 0, 1, 1)))
-            << pty.Output();
-        EXPECT_EQ(pty.Finish(), 0);
+        EXPECT_TRUE(pty.wait_for("    0: Microphone\n"));
+        EXPECT_TRUE(pty.wait_for("Select capture device[0]: "));
+        pty.type("\r");
+        EXPECT_TRUE(pty.wait_for("    1: Virtual cable\n"));
+        EXPECT_TRUE(pty.wait_for("Select playback device[1]: "));
+        pty.type("\r");
+        EXPECT_TRUE(pty.wait_for("[y/N]: "));
+        pty.type("n");
+        EXPECT_TRUE(pty.wait_for(Outcome(0, 1, "Microphone", "Virtual cable", 0, 1, 1)))
+            << pty.output();
+        EXPECT_EQ(pty.finish(), 0);
     }
     std::system(("bash " + harness + " stop " + daemonDir).c_str());
     EXPECT_NE(dir.Read("MVConsole.ini").find("DEVICE_PLAYBACK_IDX=1\n"), std::string::npos);

@@ -1,8 +1,9 @@
 // The menu loops driven through a pseudo-terminal: keys in, screens out.
 #include <gtest/gtest.h>
 
-#include "PtyProgram.h"
+#include "MenuScreen.h"
 #include "UiTestState.h"
+#include "support/TempDir.h"
 #include "config/PortableConfig.h"
 #include "ui/Commands.h"
 #include "ui/MenuLabels.h"
@@ -10,7 +11,6 @@
 
 #include <filesystem>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
@@ -22,45 +22,36 @@ std::string Tail(const std::string& text) {
 
 class MenuSession : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/moravel-ui.XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
     // The program's menus as main runs them, in a fresh folder without a configuration file.
-    std::unique_ptr<PtyProgram> StartMenus() {
-        const std::string dir = dir_;
-        auto program = std::make_unique<PtyProgram>([dir] {
-            if (chdir(dir.c_str()) != 0) return 3;
+    std::unique_ptr<MenuProgram> StartMenus() {
+        auto program = std::make_unique<MenuProgram>(InDirectory(dir_.path(), [] {
             ResetUiState();
             ConfigPortableApplication();
             UpdateMenuLabels();
             handleCommand(CMD_MAIN_MENU, 0);
             return gl_Working ? 1 : 0;
-        });
-        EXPECT_TRUE(program->WaitUntil([&](const std::string&) { return program->Frames() >= 1; }));
+        }));
+        EXPECT_TRUE(program->wait_until([&](const std::string&) { return program->Frames() >= 1; }));
         return program;
     }
 
-    bool ConfigWritten() const { return std::filesystem::exists(dir_ + "/MVConsole.ini"); }
+    bool ConfigWritten() const { return dir_.Exists("MVConsole.ini"); }
 
     // Opens the main menu item at the given position (0-based) with Enter.
-    static void Open(PtyProgram& program, int index) {
+    static void Open(MenuProgram& program, int index) {
         ASSERT_TRUE(program.Press(Keys::kHome));
         for (int i = 0; i < index; ++i) ASSERT_TRUE(program.Press(Keys::kDown));
         ASSERT_TRUE(program.Press(Keys::kEnter));
     }
 
-    static void Quit(PtyProgram& program) {
-        program.Send("q");
-        ASSERT_TRUE(program.WaitForText(kQuitQuestion));
-        program.Send("y");
-        EXPECT_EQ(program.Finish(), 0) << "last output: " << Tail(program.Output());
+    static void Quit(MenuProgram& program) {
+        program.type("q");
+        ASSERT_TRUE(program.wait_for(kQuitQuestion));
+        program.type("y");
+        EXPECT_EQ(program.finish(), 0) << "last output: " << Tail(program.output());
     }
 
-    std::string dir_;
+    TempDir dir_;
 };
 
 }  // namespace
@@ -92,7 +83,7 @@ TEST_F(MenuSession, MainMenuIgnoresSubMenuKeys) {
         EXPECT_EQ(FrameTitle(program->LastFrame()), "Main menu");
         EXPECT_EQ(FrameHighlight(program->LastFrame()), "Turn on/off (Off)");
     }
-    EXPECT_EQ(program->Output().find("Quit?"), std::string::npos);
+    EXPECT_EQ(program->output().find("Quit?"), std::string::npos);
     ASSERT_TRUE(program->Press(Keys::kEnter));  // the command itself runs only on Enter
     EXPECT_EQ(FrameHighlight(program->LastFrame()), "Turn on/off (On)");
     Quit(*program);
@@ -100,29 +91,29 @@ TEST_F(MenuSession, MainMenuIgnoresSubMenuKeys) {
 
 TEST_F(MenuSession, QAndEscAskToQuitAndNoReturnsToTheMenu) {
     auto program = StartMenus();
-    program->Send("q");
-    ASSERT_TRUE(program->WaitForText(kQuitQuestion));
+    program->type("q");
+    ASSERT_TRUE(program->wait_for(kQuitQuestion));
     ASSERT_TRUE(program->Press("n"));
     EXPECT_EQ(FrameTitle(program->LastFrame()), "Main menu");
-    program->Send(Keys::kEsc);
-    ASSERT_TRUE(program->WaitForText(kQuitQuestion));
+    program->type(Keys::kEsc);
+    ASSERT_TRUE(program->wait_for(kQuitQuestion));
     ASSERT_TRUE(program->Press("N"));
     EXPECT_EQ(FrameTitle(program->LastFrame()), "Main menu");
     EXPECT_FALSE(ConfigWritten());
-    program->Send(Keys::kEsc);
-    ASSERT_TRUE(program->WaitForText(kQuitQuestion));
-    program->Send("y");
-    EXPECT_EQ(program->Finish(), 0);
+    program->type(Keys::kEsc);
+    ASSERT_TRUE(program->wait_for(kQuitQuestion));
+    program->type("y");
+    EXPECT_EQ(program->finish(), 0);
 }
 
 TEST_F(MenuSession, EnterAtTheQuestionQuitsFromTheExitItem) {
     auto program = StartMenus();
     ASSERT_TRUE(program->Press(Keys::kEnd));
     const int frames = program->Frames();
-    program->Send(Keys::kEnter);
-    ASSERT_TRUE(program->WaitForText(kQuitQuestion));
-    program->Send(Keys::kEnter);
-    EXPECT_EQ(program->Finish(), 0);
+    program->type(Keys::kEnter);
+    ASSERT_TRUE(program->wait_for(kQuitQuestion));
+    program->type(Keys::kEnter);
+    EXPECT_EQ(program->finish(), 0);
     EXPECT_EQ(program->Frames(), frames);  // no screen after the answer
 }
 
@@ -156,7 +147,7 @@ TEST_F(MenuSession, BackspaceAndEscCloseASubMenuWithoutACommand) {
         EXPECT_EQ(FrameTitle(program->LastFrame()), "Main menu");
         EXPECT_EQ(FrameRow(program->LastFrame(), "Set Voice"), "Set Voice");
     }
-    EXPECT_EQ(program->Output().find("Quit?"), std::string::npos);
+    EXPECT_EQ(program->output().find("Quit?"), std::string::npos);
     Quit(*program);
 }
 
@@ -196,7 +187,7 @@ TEST_F(MenuSession, EnterInAudioSettingsKeepsTheMenuWithTheNewLabel) {
 
 TEST_F(MenuSession, ClosingASettingsMenuSavesEvenWithoutChanges) {
     for (int index : {1, 2, 3}) {
-        std::filesystem::remove(dir_ + "/MVConsole.ini");
+        std::filesystem::remove(dir_ / "MVConsole.ini");
         auto program = StartMenus();
         Open(*program, index);
         EXPECT_FALSE(ConfigWritten());
@@ -212,12 +203,12 @@ TEST_F(MenuSession, HelpMenuAndTheQuitQuestionDoNotSave) {
     ASSERT_TRUE(program->Press(Keys::kEsc));
     Open(*program, 4);
     ASSERT_TRUE(program->Press(Keys::kEnd));
-    program->Send(Keys::kEnter);  // About
-    ASSERT_TRUE(program->WaitForText("[OK]"));
+    program->type(Keys::kEnter);  // About
+    ASSERT_TRUE(program->wait_for("[OK]"));
     ASSERT_TRUE(program->Press("x"));
     EXPECT_EQ(FrameTitle(program->LastFrame()), "Main menu");  // Enter closed the help menu
-    program->Send("q");
-    ASSERT_TRUE(program->WaitForText(kQuitQuestion));
+    program->type("q");
+    ASSERT_TRUE(program->wait_for(kQuitQuestion));
     ASSERT_TRUE(program->Press("n"));
     EXPECT_FALSE(ConfigWritten());
     Quit(*program);
@@ -228,25 +219,25 @@ TEST_F(MenuSession, ValuePromptsShowTheirTextsAndStoreTheAnswer) {
     Open(*program, 1);
     for (int i = 0; i < 12; ++i) ASSERT_TRUE(program->Press(Keys::kDown));
     EXPECT_EQ(FrameHighlight(program->LastFrame()), "Custom pitch");
-    program->Send(Keys::kEnter);
-    ASSERT_TRUE(program->WaitForText("Set custom pitch (from -15 to 30) [0.00]: "));
+    program->type(Keys::kEnter);
+    ASSERT_TRUE(program->wait_for("Set custom pitch (from -15 to 30) [0.00]: "));
     ASSERT_TRUE(program->Press("12.345\r"));
     EXPECT_EQ(FrameRow(program->LastFrame(), "Set Voice"), "Set Voice (Custom Pitch|12.35)");
 
     Open(*program, 3);
     ASSERT_TRUE(program->Press(Keys::kDown));
-    program->Send(Keys::kEnter);
-    ASSERT_TRUE(program->WaitForText("Set microphone sensitivity (from 0 to 100) [100%]: "));
+    program->type(Keys::kEnter);
+    ASSERT_TRUE(program->wait_for("Set microphone sensitivity (from 0 to 100) [100%]: "));
     ASSERT_TRUE(program->Press("75\r"));
     EXPECT_EQ(FrameHighlight(program->LastFrame()), "Sensitivity (75%)");
     ASSERT_TRUE(program->Press(Keys::kDown));
-    program->Send(Keys::kEnter);
-    ASSERT_TRUE(program->WaitForText("Set microphone bass (from -60dB to 60dB) [0dB]: "));
+    program->type(Keys::kEnter);
+    ASSERT_TRUE(program->wait_for("Set microphone bass (from -60dB to 60dB) [0dB]: "));
     ASSERT_TRUE(program->Press("-80\r"));
     EXPECT_EQ(FrameHighlight(program->LastFrame()), "Bass (-60dB)");
     ASSERT_TRUE(program->Press(Keys::kDown));
-    program->Send(Keys::kEnter);
-    ASSERT_TRUE(program->WaitForText("Set microphone treble (from -60dB to 60dB) [0dB]: "));
+    program->type(Keys::kEnter);
+    ASSERT_TRUE(program->wait_for("Set microphone treble (from -60dB to 60dB) [0dB]: "));
     ASSERT_TRUE(program->Press("abc\r"));
     EXPECT_EQ(FrameHighlight(program->LastFrame()), "Treble");
     ASSERT_TRUE(program->Press(Keys::kBackspace));
@@ -256,27 +247,27 @@ TEST_F(MenuSession, ValuePromptsShowTheirTextsAndStoreTheAnswer) {
     ASSERT_TRUE(program->Press(Keys::kEnter));  // Alien
     Open(*program, 1);
     for (int i = 0; i < 12; ++i) ASSERT_TRUE(program->Press(Keys::kDown));
-    program->Send(Keys::kEnter);
-    ASSERT_TRUE(program->WaitForText("[12.35]: "));
+    program->type(Keys::kEnter);
+    ASSERT_TRUE(program->wait_for("[12.35]: "));
     ASSERT_TRUE(program->Press("\r"));
     EXPECT_EQ(FrameRow(program->LastFrame(), "Set Voice"), "Set Voice (Custom Pitch|12.35)");
     Quit(*program);
 }
 
 TEST(MenuLoops, MainMenuDrawsNothingWhenAlreadyEnded) {
-    PtyProgram program([] {
+    MenuProgram program([] {
         ResetUiState();
         gl_Working = false;
         return MENU_MainMenu("Main menu");
     });
-    EXPECT_EQ(program.Finish(), 0);
-    EXPECT_EQ(program.Output().find("\x1b[2J"), std::string::npos);
+    EXPECT_EQ(program.finish(), 0);
+    EXPECT_EQ(program.output().find("\x1b[2J"), std::string::npos);
 }
 
 TEST(MenuLoops, ErrorsEndTheLoopWithTheirReport) {
     // A command that fails with something other than a runtime error: its label writer finds
     // no voice menu.
-    PtyProgram program([] {
+    MenuProgram program([] {
         ResetUiState();
         std::vector<MenuItem> items(1);
         items[0].label = "Custom pitch";
@@ -284,21 +275,21 @@ TEST(MenuLoops, ErrorsEndTheLoopWithTheirReport) {
         glVOICE_MENU.clear();
         return MENU_DisplayMenu(items, "Broken", false);
     });
-    ASSERT_TRUE(program.WaitUntil([&](const std::string&) { return program.Frames() >= 1; }));
-    program.Send("+");
-    EXPECT_TRUE(program.WaitForText("Unknown error.\r\n"));
-    EXPECT_EQ(program.Finish(), 1);
+    ASSERT_TRUE(program.wait_until([&](const std::string&) { return program.Frames() >= 1; }));
+    program.type("+");
+    EXPECT_TRUE(program.wait_for("Unknown error.\r\n"));
+    EXPECT_EQ(program.finish(), 1);
 }
 
 TEST(MenuLoops, NoTerminalIsARuntimeError) {
     // Standard input is not a terminal: the terminal object cannot be made.
-    PtyProgram program([] {
+    MenuProgram program([] {
         ResetUiState();
         if (!freopen("/dev/null", "r", stdin)) return 9;
         std::vector<MenuItem> none;
         if (MENU_DisplayMenu(none, "Empty", true) != 0) return 8;  // no terminal needed
         return MENU_MainMenu("Main menu");
     });
-    EXPECT_TRUE(program.WaitForText("Runtime error: tcgetattr() failed\r\n"));
-    EXPECT_EQ(program.Finish(), 2);
+    EXPECT_TRUE(program.wait_for("Runtime error: tcgetattr() failed\r\n"));
+    EXPECT_EQ(program.finish(), 2);
 }

@@ -2,16 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "support/TempDir.h"
 
 TEST(Program, WithoutATerminalReportsTheErrorAndExitsWithOne) {
     const std::string binary = std::string(MORAVEL_BINARY_DIR) + "/mvconsole";
     if (access(binary.c_str(), X_OK) != 0) GTEST_SKIP() << binary << " is not built";
-    char pattern[] = "/tmp/moravel-noterm.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string dir = pattern;
+    const TempDir temp;
+    const std::string& dir = temp.path();
 
     int errors[2];
     ASSERT_EQ(pipe(errors), 0);
@@ -35,7 +35,6 @@ TEST(Program, WithoutATerminalReportsTheErrorAndExitsWithOne) {
     close(errors[0]);
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    std::filesystem::remove_all(dir);
 
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 1);

@@ -1,7 +1,7 @@
 // The yes/no question and the multi-line prompt, typed into through a pseudo-terminal.
 #include <gtest/gtest.h>
 
-#include "ChildProcess.h"
+#include "support/ChildProcess.h"
 #include "ui/InputCompleteness.h"
 #include "ui/terminal/Terminal.h"
 
@@ -33,10 +33,6 @@ std::string Visible(std::string text) {
         if (c == '\n') c = '|';
     }
     return text;
-}
-
-void ExpectExitedNormally(int status) {
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
 }
 
 }  // namespace

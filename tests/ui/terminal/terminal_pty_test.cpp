@@ -1,7 +1,7 @@
 // The terminal object, its signal handling and the key reader, on a real pseudo-terminal.
 #include <gtest/gtest.h>
 
-#include "ChildProcess.h"
+#include "support/ChildProcess.h"
 #include "ui/terminal/Terminal.h"
 
 #include <csignal>
@@ -26,10 +26,6 @@ size_t Count(const std::string& text, const std::string& part) {
     size_t count = 0;
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
     return count;
-}
-
-void ExpectExitedNormally(int status) {
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <algorithm>
 #include <exception>
+#include <stdexcept>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -22,18 +24,27 @@ void make_pipe(int fds[2]) {
     if (pipe(fds) != 0) throw std::runtime_error("pipe() failed");
 }
 
-[[noreturn]] void run_child(const ChildProcess::Body& body, int report_fd) {
+[[noreturn]] void run_child(const std::function<int(int)>& run, int report_fd) {
+    int status = 0;
     try {
-        body(report_fd);
+        status = run(report_fd);
         std::fflush(nullptr);
     } catch (const std::exception& e) {
         Report(report_fd, std::string("exception: ") + e.what());
         _exit(3);
     }
-    _exit(0);
+    _exit(status);
 }
 
 }  // namespace
+
+ChildProcess::Program InDirectory(const std::string& dir, ChildProcess::Program program) {
+    return [dir, program] { return chdir(dir.c_str()) == 0 ? program() : 126; };
+}
+
+void ExpectExitedNormally(int status) {
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+}
 
 void Report(int fd, const std::string& line) {
     std::string text = line + "\n";
@@ -58,6 +69,21 @@ bool SameMode(const termios& a, const termios& b) {
 }
 
 ChildProcess::ChildProcess(Streams streams, Body body) {
+    start(streams, Screen{}, [body](int report_fd) {
+        body(report_fd);
+        return 0;
+    }, false);
+}
+
+ChildProcess::ChildProcess(Program program, Screen screen) : plain_line_ends_(screen.plain_line_ends) {
+    start(Streams::Terminal, screen, [program](int report_fd) {
+        close(report_fd);
+        return program();
+    }, true);
+}
+
+void ChildProcess::start(Streams streams, const Screen& screen, const std::function<int(int)>& run,
+                         bool whole_terminal) {
     signal(SIGPIPE, SIG_IGN);  // a child that died early must not take the test with it
     int reports[2];
     make_pipe(reports);
@@ -65,7 +91,7 @@ ChildProcess::ChildProcess(Streams streams, Body body) {
     int child_out = -1;
     if (streams == Streams::Terminal) {
         int master = -1;
-        winsize size{24, 80, 0, 0};
+        winsize size{screen.rows, screen.cols, 0, 0};
         if (openpty(&master, &slave_, nullptr, nullptr, &size) != 0) throw std::runtime_error("openpty() failed");
         initial_mode_ = CurrentMode(slave_);
         input_ = master;
@@ -81,6 +107,7 @@ ChildProcess::ChildProcess(Streams streams, Body body) {
         child_in = in[0];
         child_out = out[1];
     }
+    std::fflush(nullptr);  // what this process buffered must not come out of the child too
     pid_ = fork();
     if (pid_ == 0) {
         if (streams == Streams::Terminal) {
@@ -89,11 +116,12 @@ ChildProcess::ChildProcess(Streams streams, Body body) {
         }
         dup2(child_in, STDIN_FILENO);
         dup2(child_out, STDOUT_FILENO);
+        if (whole_terminal) dup2(child_out, STDERR_FILENO);
         // Only the descriptors the child needs stay open, so end of input is seen.
         for (int fd : {child_in, child_out, input_, output_fd_, reports[0]}) {
             if (fd > STDERR_FILENO) close(fd);
         }
-        run_child(body, reports[1]);
+        run_child(run, reports[1]);
     }
     close(reports[1]);
     reports_ = reports[0];
@@ -113,6 +141,7 @@ ChildProcess::~ChildProcess() {
 }
 
 void ChildProcess::type(const std::string& bytes) {
+    seen_ = output_.size();
     ASSERT_EQ(write(input_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
 }
 
@@ -131,7 +160,13 @@ bool ChildProcess::pump(int timeout_ms) {
     char buffer[4096];
     if (fds[0].revents & POLLIN) {
         ssize_t n = read(output_fd_, buffer, sizeof buffer);
-        if (n > 0) output_.append(buffer, static_cast<size_t>(n));
+        if (n > 0) {
+            size_t at = output_.empty() ? 0 : output_.size() - 1;
+            output_.append(buffer, static_cast<size_t>(n));
+            while (plain_line_ends_ && (at = output_.find("\r\n", at)) != std::string::npos) {
+                output_.erase(at, 1);
+            }
+        }
     }
     if (reports_ >= 0 && (fds[1].revents & (POLLIN | POLLHUP))) {
         ssize_t n = read(reports_, buffer, sizeof buffer);
@@ -163,8 +198,35 @@ std::string ChildProcess::next_report() {
     }
 }
 
-int ChildProcess::wait() {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTimeoutMs);
+bool ChildProcess::wait_until(const std::function<bool(const std::string&)>& done, int timeout_ms) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (!done(output_)) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        pump(static_cast<int>(std::min<long long>(left.count(), 100)));
+    }
+    return true;
+}
+
+bool ChildProcess::wait_for(const std::string& text, int timeout_ms) {
+    size_t at = std::string::npos;
+    if (!wait_until([&](const std::string& out) { return (at = out.find(text, seen_)) != std::string::npos; },
+                    timeout_ms)) {
+        return false;
+    }
+    seen_ = at + text.size();
+    return true;
+}
+
+int ChildProcess::finish(int timeout_ms) {
+    const int status = wait(timeout_ms);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int ChildProcess::wait(int timeout_ms) {
+    if (pid_ <= 0) return status_;  // already collected
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     int status = 0;
     for (;;) {
         pump(20);
@@ -178,6 +240,7 @@ int ChildProcess::wait() {
         }
     }
     pid_ = -1;
+    status_ = status;
     // The child has ended: collect what is still buffered.
     for (;;) {
         size_t output_size = output_.size();
