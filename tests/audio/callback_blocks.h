@@ -6,35 +6,10 @@
 #include "app/MoravelState.h"
 #include "audio/AudioLayer.h"
 #include "audio/ProcessingCallback.h"
+#include "support/ProgramState.h"
+#include "support/Signals.h"
 
 namespace callback_test {
-
-// Processing on, every stage off.
-inline void SetNeutralSettings() {
-    SS_MORAVEL_ACTIVE = true;
-    SS_VavorOzodediEffect = 0;
-    SS_EffectType = 0;
-    SS_Microphone_Sensivity = 0.0f;
-    gl_bass = 0.0f;
-    gl_treble = 0.0f;
-    overlapOriginalVoice = false;
-    SS_EnableNoiseRemoval = false;
-    SS_ChainEffect_1 = 0;
-    SS_ChainEffect_2 = 0;
-    SS_ChainEffect_3 = 0;
-    SS_ChainEffect_4 = 0;
-}
-
-// Deterministic samples in [-amplitude, amplitude].
-inline std::vector<float> Noise(size_t samples, float amplitude, uint32_t seed = 1) {
-    std::vector<float> block(samples);
-    uint32_t state = seed * 2654435761u + 12345u;
-    for (float& s : block) {
-        state = state * 1664525u + 1013904223u;
-        s = amplitude * (static_cast<float>(state >> 8) / 8388608.0f - 1.0f);
-    }
-    return block;
-}
 
 inline std::vector<float> Constant(size_t samples, float value) {
     return std::vector<float>(samples, value);

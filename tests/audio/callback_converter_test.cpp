@@ -8,6 +8,9 @@ using namespace callback_test;
 
 namespace {
 
+// Every case starts from the program state of a fresh start.
+using CallbackConverter = FreshProgramState;
+
 constexpr unsigned kFrames = 480;
 
 void ExpectBothChannels(const std::vector<float>& stereo, const std::vector<float>& mono) {
@@ -20,8 +23,8 @@ void ExpectBothChannels(const std::vector<float>& stereo, const std::vector<floa
 
 }  // namespace
 
-TEST(CallbackConverter, MonoCaptureFillsBothPlaybackChannels) {
-    SetNeutralSettings();
+TEST_F(CallbackConverter, MonoCaptureFillsBothPlaybackChannels) {
+    NeutralProcessing();
     OfflineDevice dev(1, 2, 48000);
     const std::vector<float> in = Noise(kFrames, 0.8f);
     ExpectBothChannels(dev.Run(in), in);
@@ -38,8 +41,8 @@ TEST(CallbackConverter, MonoCaptureFillsBothPlaybackChannels) {
     ExpectBothChannels(dev.Run(in), radio);
 }
 
-TEST(CallbackConverter, MixAndGateWorkOnTheCaptureLayoutBeforeConversion) {
-    SetNeutralSettings();
+TEST_F(CallbackConverter, MixAndGateWorkOnTheCaptureLayoutBeforeConversion) {
+    NeutralProcessing();
     SS_Microphone_Sensivity = 0.5f;
     overlapOriginalVoice = true;
     OfflineDevice dev(1, 2, 48000);
@@ -50,8 +53,8 @@ TEST(CallbackConverter, MixAndGateWorkOnTheCaptureLayoutBeforeConversion) {
     ExpectBothChannels(dev.Run(in), half);
 }
 
-TEST(CallbackConverter, BassAndTrebleFilterTheMonoStreamOnce) {
-    SetNeutralSettings();
+TEST_F(CallbackConverter, BassAndTrebleFilterTheMonoStreamOnce) {
+    NeutralProcessing();
     gl_bass = 9.0f;
     OfflineDevice dev(1, 2, 48000);
     const std::vector<float> in = Noise(kFrames, 0.4f);
@@ -65,8 +68,8 @@ TEST(CallbackConverter, BassAndTrebleFilterTheMonoStreamOnce) {
     ExpectBothChannels(out, expected);
 }
 
-TEST(CallbackConverter, StereoCaptureIsMixedDownWithoutOverflowingTheMonoBlock) {
-    SetNeutralSettings();
+TEST_F(CallbackConverter, StereoCaptureIsMixedDownWithoutOverflowingTheMonoBlock) {
+    NeutralProcessing();
     SS_VavorOzodediEffect = 15;  // Clone writes C x F samples: they must not land in the mono block
     SS_EffectType = 2;
     OfflineDevice dev(2, 1, 48000);
@@ -82,8 +85,8 @@ TEST(CallbackConverter, StereoCaptureIsMixedDownWithoutOverflowingTheMonoBlock) 
     }
 }
 
-TEST(CallbackConverter, FailedCreationCopiesTheSharedChannels) {
-    SetNeutralSettings();
+TEST_F(CallbackConverter, FailedCreationCopiesTheSharedChannels) {
+    NeutralProcessing();
     OfflineDevice dev(1, 9, 48000);  // more channels than the converter takes
     const std::vector<float> in = Noise(kFrames, 0.5f);
     for (bool active : {true, false}) {

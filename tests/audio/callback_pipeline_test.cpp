@@ -13,6 +13,17 @@ using namespace callback_test;
 
 namespace {
 
+// Every case starts from the program state of a fresh start.
+using CallbackBassTreble = FreshProgramState;
+using CallbackBypass = FreshProgramState;
+using CallbackGate = FreshProgramState;
+using CallbackGuards = FreshProgramState;
+using CallbackMix = FreshProgramState;
+using CallbackNeutral = FreshProgramState;
+using CallbackSetup = FreshProgramState;
+using CallbackStages = FreshProgramState;
+using SensitivityGate = FreshProgramState;
+
 constexpr unsigned kFrames = 480;
 
 bool SameBytes(const std::vector<float>& a, const std::vector<float>& b) {
@@ -21,8 +32,8 @@ bool SameBytes(const std::vector<float>& a, const std::vector<float>& b) {
 
 }  // namespace
 
-TEST(CallbackSetup, FirstBlockBuildsStateForStereoAt48kHz) {
-    SetNeutralSettings();
+TEST_F(CallbackSetup, FirstBlockBuildsStateForStereoAt48kHz) {
+    NeutralProcessing();
     OfflineDevice dev(2, 2, 48000);
     const std::vector<float> in = Noise(2 * kFrames, 0.5f);
     EXPECT_TRUE(SameBytes(dev.Run(in), in)) << "the first block is processed in the same call";
@@ -49,7 +60,7 @@ TEST(CallbackSetup, FirstBlockBuildsStateForStereoAt48kHz) {
     EXPECT_EQ(soundTouch[3].numChannels(), 2u);
 }
 
-TEST(CallbackSetup, SizesFollowChannelsAndRateAndStayUsableAtOddRates) {
+TEST_F(CallbackSetup, SizesFollowChannelsAndRateAndStayUsableAtOddRates) {
     const ProcessingSizes mono = ComputeProcessingSizes(1, 44100);
     EXPECT_EQ(mono.sineTable, 1764);
     EXPECT_EQ(mono.fragment, 8800);
@@ -66,7 +77,7 @@ TEST(CallbackSetup, SizesFollowChannelsAndRateAndStayUsableAtOddRates) {
     EXPECT_GE(wide.effectBuffer, 2 * wide.echoSize);
 }
 
-TEST(CallbackSetup, SineTableSumsItsPhaseInSinglePrecision) {
+TEST_F(CallbackSetup, SineTableSumsItsPhaseInSinglePrecision) {
     std::vector<float> table(1920);
     FillSineTable(table.data(), 1920);
     const float increment = static_cast<float>(6.283185307179586476925286766559005768L / 1920);
@@ -81,8 +92,8 @@ TEST(CallbackSetup, SineTableSumsItsPhaseInSinglePrecision) {
     EXPECT_NEAR(table[480], 1.0f, 1e-5f);
 }
 
-TEST(CallbackSetup, ReinitialisationKeepsValidPhasesAndReplacesBuffers) {
-    SetNeutralSettings();
+TEST_F(CallbackSetup, ReinitialisationKeepsValidPhasesAndReplacesBuffers) {
+    NeutralProcessing();
     OfflineDevice dev(1, 1, 48000);
     dev.Run(Noise(kFrames, 0.5f));
     gl_soundFreqIdx_1 = 100;
@@ -99,8 +110,8 @@ TEST(CallbackSetup, ReinitialisationKeepsValidPhasesAndReplacesBuffers) {
     EXPECT_EQ(SS_ECHO_EFFECT_SIZE, 11025);
 }
 
-TEST(CallbackBypass, OutputIsTheInputByteForByteAndNoStateMoves) {
-    SetNeutralSettings();
+TEST_F(CallbackBypass, OutputIsTheInputByteForByteAndNoStateMoves) {
+    NeutralProcessing();
     OfflineDevice dev(2, 2, 48000);
     dev.Run(Noise(2 * kFrames, 0.5f));  // first block: initialisation
 
@@ -125,8 +136,8 @@ TEST(CallbackBypass, OutputIsTheInputByteForByteAndNoStateMoves) {
     EXPECT_EQ(originalInputVoice[0], 0.0f);
 }
 
-TEST(CallbackNeutral, OutputEqualsInputMonoAndStereo) {
-    SetNeutralSettings();
+TEST_F(CallbackNeutral, OutputEqualsInputMonoAndStereo) {
+    NeutralProcessing();
     for (uint32_t channels : {1u, 2u}) {
         gl_soundTouchInitialized = false;
         OfflineDevice dev(channels, channels, 48000);
@@ -141,8 +152,8 @@ TEST(CallbackNeutral, OutputEqualsInputMonoAndStereo) {
     EXPECT_TRUE(SameBytes(dev.Run(in), in));
 }
 
-TEST(CallbackNeutral, CallersInputBlockIsNeverWritten) {
-    SetNeutralSettings();
+TEST_F(CallbackNeutral, CallersInputBlockIsNeverWritten) {
+    NeutralProcessing();
     SS_Microphone_Sensivity = 0.5f;
     SS_VavorOzodediEffect = 16;
     OfflineDevice dev(1, 1, 48000);
@@ -154,7 +165,7 @@ TEST(CallbackNeutral, CallersInputBlockIsNeverWritten) {
     EXPECT_EQ(SS_Microphone_SilanceCount, 12u);
 }
 
-TEST(SensitivityGate, PeakOfFirstChannelCountsNegativeSamples) {
+TEST_F(SensitivityGate, PeakOfFirstChannelCountsNegativeSamples) {
     const float stereo[] = {0.1f, 0.9f, -0.3f, -0.95f, 0.2f, 0.0f};
     EXPECT_EQ(FirstChannelPeak(stereo, 3, 2), 0.3f);
     EXPECT_EQ(FirstChannelPeak(stereo, 3, 1), 0.9f);  // 0.1 0.9 -0.3 as mono
@@ -163,7 +174,7 @@ TEST(SensitivityGate, PeakOfFirstChannelCountsNegativeSamples) {
     EXPECT_EQ(FirstChannelPeak(quiet, 2, 1), 0.0f);
 }
 
-TEST(SensitivityGate, OffLeavesTheCountAndEqualityReachesTheThreshold) {
+TEST_F(SensitivityGate, OffLeavesTheCountAndEqualityReachesTheThreshold) {
     uint32_t count = 5;
     EXPECT_FALSE(SensitivityGateCloses(0.0f, 0.0f, count));
     EXPECT_FALSE(SensitivityGateCloses(-0.01f, 0.0f, count));
@@ -175,8 +186,8 @@ TEST(SensitivityGate, OffLeavesTheCountAndEqualityReachesTheThreshold) {
     EXPECT_EQ(count, UINT32_MAX);
 }
 
-TEST(CallbackGate, ElevenQuietBlocksCloseItAndAPeakAtTheThresholdReopensIt) {
-    SetNeutralSettings();
+TEST_F(CallbackGate, ElevenQuietBlocksCloseItAndAPeakAtTheThresholdReopensIt) {
+    NeutralProcessing();
     SS_Microphone_Sensivity = 0.05f;
     OfflineDevice dev(2, 2, 48000);
     // A loud second channel must not keep the gate open.
@@ -197,8 +208,8 @@ TEST(CallbackGate, ElevenQuietBlocksCloseItAndAPeakAtTheThresholdReopensIt) {
     EXPECT_TRUE(SameBytes(dev.Run(quiet), silence));
 }
 
-TEST(CallbackMix, ClosedGateGivesHalfTheUngatedInput) {
-    SetNeutralSettings();
+TEST_F(CallbackMix, ClosedGateGivesHalfTheUngatedInput) {
+    NeutralProcessing();
     SS_Microphone_Sensivity = 0.099f;
     overlapOriginalVoice = true;
     OfflineDevice dev(1, 1, 48000);
@@ -208,8 +219,8 @@ TEST(CallbackMix, ClosedGateGivesHalfTheUngatedInput) {
     for (unsigned i = 0; i < kFrames; ++i) ASSERT_EQ(out[i], in[i] * 0.5f) << i;
 }
 
-TEST(CallbackMix, MixesTheUnprocessedVoiceUnderAnEffect) {
-    SetNeutralSettings();
+TEST_F(CallbackMix, MixesTheUnprocessedVoiceUnderAnEffect) {
+    NeutralProcessing();
     SS_VavorOzodediEffect = 16;  // Radio: negative samples become 0
     overlapOriginalVoice = true;
     OfflineDevice dev(1, 1, 48000);
@@ -220,8 +231,8 @@ TEST(CallbackMix, MixesTheUnprocessedVoiceUnderAnEffect) {
     }
 }
 
-TEST(CallbackStages, VoiceAndSoundEffectsRunOnlyForPositiveIds) {
-    SetNeutralSettings();
+TEST_F(CallbackStages, VoiceAndSoundEffectsRunOnlyForPositiveIds) {
+    NeutralProcessing();
     OfflineDevice dev(1, 1, 48000);
     const std::vector<float> in = Noise(kFrames, 0.5f);
     SS_VavorOzodediEffect = -56;  // a file value of 200
@@ -235,8 +246,8 @@ TEST(CallbackStages, VoiceAndSoundEffectsRunOnlyForPositiveIds) {
     for (unsigned i = 0; i < kFrames; ++i) ASSERT_EQ(out[i], i < 400 ? 0.4f : 0.8f) << i;
 }
 
-TEST(CallbackStages, NoiseRemovalRunsWhenEnabledForOneOrTwoChannels) {
-    SetNeutralSettings();
+TEST_F(CallbackStages, NoiseRemovalRunsWhenEnabledForOneOrTwoChannels) {
+    NeutralProcessing();
     SS_EnableNoiseRemoval = true;
     OfflineDevice three(3, 3, 48000);
     three.Run(Noise(3 * 512, 0.3f));
@@ -250,8 +261,8 @@ TEST(CallbackStages, NoiseRemovalRunsWhenEnabledForOneOrTwoChannels) {
     EXPECT_EQ(m_noiseBufferOutputSize, 480);
 }
 
-TEST(CallbackBassTreble, FiltersEveryFrameWithTheGainsOfTheSetUp) {
-    SetNeutralSettings();
+TEST_F(CallbackBassTreble, FiltersEveryFrameWithTheGainsOfTheSetUp) {
+    NeutralProcessing();
     gl_bass = 6.0f;
     gl_treble = -3.0f;
     OfflineDevice dev(2, 2, 48000);
@@ -281,8 +292,8 @@ TEST(CallbackBassTreble, FiltersEveryFrameWithTheGainsOfTheSetUp) {
     EXPECT_TRUE(SameBytes(dev.Run(in), in));
 }
 
-TEST(CallbackGuards, LargestPeriodIsProcessedAndLargerBlocksPassUnprocessed) {
-    SetNeutralSettings();
+TEST_F(CallbackGuards, LargestPeriodIsProcessedAndLargerBlocksPassUnprocessed) {
+    NeutralProcessing();
     SS_VavorOzodediEffect = 17;  // Silence, then the mix gives half the input
     overlapOriginalVoice = true;
     gl_bass = 3.0f;
@@ -295,8 +306,8 @@ TEST(CallbackGuards, LargestPeriodIsProcessedAndLargerBlocksPassUnprocessed) {
     EXPECT_TRUE(SameBytes(dev.Run(big), big));
 }
 
-TEST(CallbackGuards, DeviceWithoutARatePlaysUnprocessedUntilItCanBeServed) {
-    SetNeutralSettings();
+TEST_F(CallbackGuards, DeviceWithoutARatePlaysUnprocessedUntilItCanBeServed) {
+    NeutralProcessing();
     SS_VavorOzodediEffect = 17;
     OfflineDevice broken(1, 1, 0);
     const std::vector<float> in = Noise(kFrames, 0.5f);

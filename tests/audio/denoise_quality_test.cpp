@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sndfile.h>
-#include <stdlib.h>
-
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -11,35 +8,17 @@
 #include "app/MoravelState.h"
 #include "audio/NoiseRemoval.h"
 #include "audio/NoiseSuppressor.h"
+#include "support/SoundFiles.h"
+#include "support/TempDir.h"
 
 namespace {
-
-bool ToolExists(const char* tool) {
-    const std::string command = std::string("command -v ") + tool + " >/dev/null 2>&1";
-    return std::system(command.c_str()) == 0;
-}
-
-std::vector<float> ReadMono(const std::string& path) {
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (file == nullptr || info.channels != 1) {
-        if (file != nullptr) sf_close(file);
-        return {};
-    }
-    std::vector<float> samples(static_cast<size_t>(info.frames));
-    sf_readf_float(file, samples.data(), info.frames);
-    sf_close(file);
-    return samples;
-}
 
 // Speech spoken by espeak-ng at 48 kHz, mono, peak 0.5; empty when the tools are missing.
 std::vector<float> SynthesiseSpeech() {
     if (!ToolExists("espeak-ng") || !ToolExists("sox")) return {};
-    char pattern[] = "/tmp/moravel-denoise-XXXXXX";
-    const char* dir = mkdtemp(pattern);
-    if (dir == nullptr) return {};
-    const std::string raw = std::string(dir) + "/speech.wav";
-    const std::string resampled = std::string(dir) + "/speech48.wav";
+    const TempDir dir;
+    const std::string raw = dir / "speech.wav";
+    const std::string resampled = dir / "speech48.wav";
     const std::string speak =
         "espeak-ng -v en -s 150 -w " + raw +
         " 'The quick brown fox jumps over the lazy dog. Noise removal keeps the voice clear "
@@ -50,9 +29,6 @@ std::vector<float> SynthesiseSpeech() {
     if (std::system(speak.c_str()) == 0 && std::system(convert.c_str()) == 0) {
         speech = ReadMono(resampled);
     }
-    std::remove(raw.c_str());
-    std::remove(resampled.c_str());
-    rmdir(dir);
     float peak = 0.0f;
     for (float s : speech) peak = std::max(peak, std::fabs(s));
     if (peak > 0.0f) {

@@ -8,20 +8,12 @@
 #include "audio/NoiseSuppressor.h"
 #include "audio/ProcessingCallback.h"
 #include "audio/ProcessingState.h"
+#include "support/ProgramState.h"
+#include "support/Signals.h"
 
 namespace {
 
-std::vector<float> NoiseSamples(size_t samples, float amplitude, uint32_t seed) {
-    std::vector<float> v(samples);
-    uint32_t state = seed * 2654435761u + 3u;
-    for (float& s : v) {
-        state = state * 1664525u + 1013904223u;
-        s = amplitude * (static_cast<float>(state >> 8) / 8388608.0f - 1.0f);
-    }
-    return v;
-}
-
-class NoiseRemoval : public ::testing::Test {
+class NoiseRemoval : public FreshProgramState {
 protected:
     void SetUpStates(uint32_t channels) {
         gl_channelCount = channels;
@@ -32,15 +24,8 @@ protected:
     }
     // Fresh states and empty queues, as at program start.
     void Restart(uint32_t channels) {
-        TearDown();
-        m_noiseBufferInputSize = 0;
-        m_noiseBufferOutputSize = 0;
+        ResetProcessingState();
         SetUpStates(channels);
-    }
-    void TearDown() override {
-        denoise_destroy(gl_DenoiseState_1);
-        denoise_destroy(gl_DenoiseState_2);
-        gl_DenoiseState_1 = gl_DenoiseState_2 = nullptr;
     }
     std::vector<float> Denoise(std::vector<float> block) {
         NoiseRemovalStage(block.data(), static_cast<unsigned>(block.size() / gl_channelCount));
@@ -96,7 +81,7 @@ TEST_F(NoiseRemoval, QueuedSamplesAreOnThe16BitScale) {
 TEST_F(NoiseRemoval, Mono480IsDenoisedInTheSameBlock) {
     SetUpStates(1);
     for (int block = 0; block < 20; ++block) {
-        const std::vector<float> dry = NoiseSamples(480, 0.2f, block + 1);
+        const std::vector<float> dry = Noise(480, 0.2f, block + 1);
         const std::vector<float> out = Denoise(dry);
         EXPECT_NE(out, dry) << block;
         EXPECT_EQ(m_noiseBufferInputSize, 0);
@@ -106,12 +91,12 @@ TEST_F(NoiseRemoval, Mono480IsDenoisedInTheSameBlock) {
 
 TEST_F(NoiseRemoval, Mono512PassesTheFirstBlockThenRunsOneBlockLate) {
     SetUpStates(1);
-    const std::vector<float> first = NoiseSamples(512, 0.2f, 1);
+    const std::vector<float> first = Noise(512, 0.2f, 1);
     EXPECT_EQ(Denoise(first), first);
     EXPECT_EQ(m_noiseBufferOutputSize, 480);
     EXPECT_EQ(m_noiseBufferInputSize, 32);
     for (int block = 2; block <= 10; ++block) {
-        const std::vector<float> dry = NoiseSamples(512, 0.2f, block);
+        const std::vector<float> dry = Noise(512, 0.2f, block);
         EXPECT_NE(Denoise(dry), dry) << block;
         EXPECT_EQ(m_noiseBufferOutputSize, 480 - 32 * (block - 1)) << block;
         EXPECT_EQ(m_noiseBufferInputSize, 32 * block) << block;
@@ -123,7 +108,7 @@ TEST_F(NoiseRemoval, StereoChannelsGoThroughTheirOwnStates) {
     std::vector<std::vector<float>> left;
     std::vector<float> monoResult;
     for (int block = 0; block < 10; ++block) {
-        left.push_back(NoiseSamples(480, 0.3f, 100 + block));
+        left.push_back(Noise(480, 0.3f, 100 + block));
         const std::vector<float> out = Denoise(left.back());
         monoResult.insert(monoResult.end(), out.begin(), out.end());
     }
@@ -132,7 +117,7 @@ TEST_F(NoiseRemoval, StereoChannelsGoThroughTheirOwnStates) {
     for (float rightLevel : {0.5f, 0.0f}) {
         Restart(2);
         for (int block = 0; block < 10; ++block) {
-            const std::vector<float> right = NoiseSamples(480, rightLevel, 200 + block);
+            const std::vector<float> right = Noise(480, rightLevel, 200 + block);
             std::vector<float> stereo(960);
             for (int f = 0; f < 480; ++f) {
                 stereo[2 * f] = left[block][f];
@@ -148,7 +133,7 @@ TEST_F(NoiseRemoval, StereoChannelsGoThroughTheirOwnStates) {
 
 TEST_F(NoiseRemoval, ThreeChannelsAreSkipped) {
     SetUpStates(3);
-    const std::vector<float> dry = NoiseSamples(3 * 480, 0.2f, 1);
+    const std::vector<float> dry = Noise(3 * 480, 0.2f, 1);
     EXPECT_EQ(Denoise(dry), dry);
     EXPECT_EQ(m_noiseBufferInputSize, 0);
     EXPECT_EQ(m_noiseBufferOutputSize, 0);
@@ -158,7 +143,7 @@ TEST_F(NoiseRemoval, QueuesNeverOverflowWithLargeBlocks) {
     SetUpStates(1);
     int denoisedBlocks = 0;
     for (int block = 0; block < 30; ++block) {
-        const std::vector<float> dry = NoiseSamples(3000, 0.2f, block + 1);
+        const std::vector<float> dry = Noise(3000, 0.2f, block + 1);
         if (Denoise(dry) != dry) ++denoisedBlocks;
         ASSERT_LE(m_noiseBufferInputSize, kNoiseQueueSamples) << block;
         ASSERT_LE(m_noiseBufferOutputSize, kNoiseQueueSamples) << block;
@@ -169,7 +154,7 @@ TEST_F(NoiseRemoval, QueuesNeverOverflowWithLargeBlocks) {
 
 TEST_F(NoiseRemoval, WithoutStatesTheSamplesPassUnchanged) {
     gl_channelCount = 2;
-    const std::vector<float> dry = NoiseSamples(960, 0.5f, 1);
+    const std::vector<float> dry = Noise(960, 0.5f, 1);
     EXPECT_EQ(Denoise(dry), dry);
     EXPECT_EQ(m_noiseBufferOutputSize, 0);
 }
@@ -180,19 +165,19 @@ TEST(NoiseRemovalSwitch, HandsOutTheQueuedSamplesFirstWhenSwitchedBackOn) {
     SS_MORAVEL_ACTIVE = true;
     SS_EnableNoiseRemoval = true;
     std::vector<float> output(512);
-    const std::vector<float> first = NoiseSamples(512, 0.2f, 1);
+    const std::vector<float> first = Noise(512, 0.2f, 1);
     data_callback(&device, output.data(), first.data(), 512);
     ASSERT_EQ(m_noiseBufferOutputSize, 480);
     const std::vector<float> queued(m_noiseBufferOutput, m_noiseBufferOutput + 480);
 
     SS_EnableNoiseRemoval = false;
-    const std::vector<float> meanwhile = NoiseSamples(512, 0.2f, 2);
+    const std::vector<float> meanwhile = Noise(512, 0.2f, 2);
     data_callback(&device, output.data(), meanwhile.data(), 512);
     EXPECT_EQ(output, meanwhile);
     EXPECT_EQ(m_noiseBufferOutputSize, 480);
 
     SS_EnableNoiseRemoval = true;
-    data_callback(&device, output.data(), NoiseSamples(512, 0.2f, 3).data(), 512);
+    data_callback(&device, output.data(), Noise(512, 0.2f, 3).data(), 512);
     for (int i = 0; i < 480; ++i) ASSERT_EQ(output[i], queued[i] * (1.0f / 32768.0f)) << i;
 
     delete[] gl_soundFreq;

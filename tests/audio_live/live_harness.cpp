@@ -5,7 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <sndfile.h>
+#include "support/SoundFiles.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -85,14 +85,7 @@ void PrivatePulse::Stop() {
 bool Play(const std::string& sink, const std::vector<float>& samples, uint32_t rate,
           const std::string& workDir) {
     const std::string path = workDir + "/signal.wav";
-    SF_INFO info{};
-    info.samplerate = static_cast<int>(rate);
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (file == nullptr) return false;
-    sf_write_float(file, samples.data(), static_cast<sf_count_t>(samples.size()));
-    sf_close(file);
+    if (!WriteSound(path, 1, static_cast<int>(rate), samples)) return false;
     const bool ok = WaitExit(Spawn({"paplay", "-d", sink, path}, "")) == 0;
     std::remove(path.c_str());
     return ok;

@@ -19,21 +19,11 @@
 #include "audio/ProcessingCallback.h"
 #include "live_harness.h"
 #include "live_signals.h"
+#include "support/ProgramState.h"
 
 namespace {
 
 constexpr uint32_t kRate = 48000;
-
-void NeutralProcessing(bool active) {
-    SS_MORAVEL_ACTIVE = active;
-    SS_VavorOzodediEffect = 0;
-    SS_EffectType = 0;
-    SS_Microphone_Sensivity = 0.0f;
-    gl_bass = 0.0f;
-    gl_treble = 0.0f;
-    overlapOriginalVoice = false;
-    SS_EnableNoiseRemoval = false;
-}
 
 const AudioDeviceInfo* Find(AudioDeviceInfo* list, uint32_t count, const std::string& name) {
     for (uint32_t i = 0; i < count; ++i) {
@@ -70,7 +60,8 @@ protected:
     }
 
     void Open(bool processing) {
-        NeutralProcessing(processing);
+        NeutralProcessing();
+        SS_MORAVEL_ACTIVE = processing;
         ASSERT_EQ(audio_device_init(&context, &config, &device), 0);
         ASSERT_EQ(device.capture.internalSampleRate, kRate);
         ASSERT_EQ(device.periodFrames, kRate / 100);
@@ -125,16 +116,16 @@ TEST_F(LiveLoop, ToneComesOutAtItsPitchAndLevel) {
     ASSERT_TRUE(recorder.Start("virtual_cable.monitor", kRate, work + "/tone.raw"));
     Sleep(0.2);
     const float amplitude = 0.5f;
-    ASSERT_TRUE(live::Play("fake_mic", live::Tone(440.0, amplitude, 1.5, kRate), kRate, work));
+    ASSERT_TRUE(live::Play("fake_mic", Tone(440.0, amplitude, 1.5, kRate), kRate, work));
     Sleep(0.2);
     const std::vector<float> recorded = recorder.Stop();
     ASSERT_GT(recorded.size(), kRate);
 
     // 0.2 s of the steady tone: bins of 5 Hz, 440 Hz falls on one.
-    const std::vector<float> window = live::LoudestWindow(recorded, kRate / 5);
-    EXPECT_NEAR(live::LoudestFrequency(window, kRate, 4000.0), 440.0, 0.1);
+    const std::vector<float> window = LoudestWindow(recorded, kRate / 5);
+    EXPECT_NEAR(LoudestFrequency(window, kRate, 4000.0), 440.0, 0.1);
     const double expectedDb = 20.0 * std::log10(amplitude / std::sqrt(2.0));
-    const double levelDb = live::RmsDb(window);
+    const double levelDb = RmsDb(window);
     std::printf("[ figures  ] tone level %.2f dBFS (sent %.2f dBFS)\n", levelDb, expectedDb);
     EXPECT_NEAR(levelDb, expectedDb, 1.0);
     Report("tone run", 2.1);
@@ -156,7 +147,7 @@ TEST_F(LiveLoop, LongRunKeepsLatencyAndCountsUnderruns) {
     const double before = ClickLatencyMs();
     live::Recorder recorder;  // a client on the cable all along, as a chat program would be
     ASSERT_TRUE(recorder.Start("virtual_cable.monitor", kRate, work + "/long.raw"));
-    ASSERT_TRUE(live::Play("fake_mic", live::Tone(440.0, 0.3f, seconds, kRate), kRate, work));
+    ASSERT_TRUE(live::Play("fake_mic", Tone(440.0, 0.3f, seconds, kRate), kRate, work));
     recorder.Stop();
     const double after = ClickLatencyMs();
     std::printf("[ figures  ] added latency %.1f ms at the start, %.1f ms after %.0f s\n", before,

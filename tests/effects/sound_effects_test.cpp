@@ -5,7 +5,6 @@
 #include "effects/SoundEffects.h"
 #include "effects_fixture.h"
 
-using effects_test::Noise;
 
 namespace {
 
@@ -137,8 +136,10 @@ TEST_F(SoundEffects, AnIdWithoutAnEffectGivesTheDryBlock) {
     EXPECT_EQ(SS_effectStart, 0);
 }
 
-TEST(SoundEffectsWithoutSetUp, PassTheDryBlock) {
-    effects_test::SetNeutralSettings();
+using SoundEffectsWithoutSetUp = FreshProgramState;
+
+TEST_F(SoundEffectsWithoutSetUp, PassTheDryBlock) {
+    NeutralProcessing();
     gl_channelCount = 1;
     SS_ECHO_EFFECT_SIZE = 12000;  // a base length, but no buffer yet
     const std::vector<float> voice = Noise(480, 0.5f, 9);

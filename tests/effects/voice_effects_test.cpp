@@ -7,7 +7,6 @@
 #include "effects/VoiceEffects.h"
 #include "effects_fixture.h"
 
-using effects_test::Noise;
 using effects_test::PitchPeek;
 
 namespace {
@@ -240,9 +239,11 @@ TEST_F(VoiceEffects, ChainPositionsKeepTheirOwnPhase) {
     EXPECT_EQ(gl_soundFreqIdx_2, 480);
 }
 
-TEST(VoiceEffectsWithoutSetUp, EveryEffectLeavesTheBlockUnchanged) {
+using VoiceEffectsWithoutSetUp = FreshProgramState;
+
+TEST_F(VoiceEffectsWithoutSetUp, EveryEffectLeavesTheBlockUnchanged) {
     // No first block has run: no sine table, fragment buffers, delay line or processor layout.
-    effects_test::SetNeutralSettings();
+    NeutralProcessing();
     gl_channelCount = 1;
     const std::vector<float> dry = Noise(480, 0.5f, 9);
     for (int id = 4; id <= 15; ++id) {

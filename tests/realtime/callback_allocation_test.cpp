@@ -17,6 +17,7 @@
 #include "audio/AudioLayer.h"
 #include "audio/AudioSetup.h"
 #include "audio/ProcessingCallback.h"
+#include "support/ProgramState.h"
 
 namespace {
 
@@ -28,22 +29,6 @@ struct Setting {
     std::function<void()> apply;
     bool changesPitch = false;  // Mutation and Atari set a new pitch as they go
 };
-
-void Neutral() {
-    SS_MORAVEL_ACTIVE = true;
-    SS_VavorOzodediEffect = 0;
-    SS_EffectType = 0;
-    SS_Manual_Pitch = 0.0f;
-    SS_Microphone_Sensivity = 0.0f;
-    gl_bass = 0.0f;
-    gl_treble = 0.0f;
-    overlapOriginalVoice = false;
-    SS_EnableNoiseRemoval = false;
-    SS_ChainEffect_1 = 0;
-    SS_ChainEffect_2 = 0;
-    SS_ChainEffect_3 = 0;
-    SS_ChainEffect_4 = 0;
-}
 
 std::vector<Setting> EverySetting() {
     std::vector<Setting> settings = {{"neutral", [] {}}};
@@ -101,10 +86,8 @@ void FillBlock(std::vector<float>& block, uint64_t& phase, unsigned channels) {
 }
 
 void ExpectNoAllocationsAfterWarmUp(uint32_t channels, unsigned frames) {
-    ResetPitchEffects();  // the pitch processors start as at a live set-up
-    gl_soundTouchInitialized = false;
-
-    Neutral();
+    ResetProcessingState();  // the processing state starts as at a live set-up
+    NeutralProcessing();
     gl_bass = 6.0f;  // the filters take their gains at the first block
     gl_treble = -3.0f;
     AudioDevice device;
@@ -116,7 +99,7 @@ void ExpectNoAllocationsAfterWarmUp(uint32_t channels, unsigned frames) {
     audio_device_run_callback(&device, output.data(), input.data(), frames);
 
     for (const Setting& setting : EverySetting()) {
-        Neutral();
+        NeutralProcessing();
         setting.apply();
         const std::string name = std::string(setting.name) + " (voice " +
                                  std::to_string(SS_VavorOzodediEffect.load()) + ", sound " +

@@ -1,7 +1,6 @@
 // mvconsole-render: its arguments and settings in process, and the program itself on files
 // made with libsndfile in a private folder.
 #include <gtest/gtest.h>
-#include <sndfile.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,27 +9,17 @@
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "app/MoravelState.h"
 #include "audio/OfflineRender.h"
 #include "config/PortableConfig.h"
 #include "config/Settings.h"
+#include "support/SoundFiles.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        char pattern[] = "/tmp/render_test_XXXXXX";
-        path = mkdtemp(pattern);
-    }
-    ~TempDir() { fs::remove_all(path); }
-    std::string operator/(const std::string& name) const { return (path / name).string(); }
-};
 
 std::vector<float> Signal(size_t samples, uint32_t seed) {
     std::vector<float> s(samples);
@@ -41,36 +30,6 @@ std::vector<float> Signal(size_t samples, uint32_t seed) {
     return s;
 }
 
-void WriteSound(const std::string& path, int channels, int rate, const std::vector<float>& data,
-                int format = SF_FORMAT_WAV | SF_FORMAT_FLOAT) {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = format;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
-    ASSERT_EQ(sf_writef_float(file, data.data(), static_cast<sf_count_t>(data.size() / channels)),
-              static_cast<sf_count_t>(data.size() / channels));
-    sf_close(file);
-}
-
-std::vector<float> ReadSound(const std::string& path, SF_INFO& info) {
-    info = SF_INFO{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (file == nullptr) return {};
-    std::vector<float> data(static_cast<size_t>(info.frames * info.channels));
-    sf_readf_float(file, data.data(), info.frames);
-    sf_close(file);
-    return data;
-}
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 struct RunResult {
     int status;
     std::string errors;
@@ -79,7 +38,7 @@ struct RunResult {
 // Runs the renderer in `dir` with `args` (already quoted where needed).
 RunResult Render(const TempDir& dir, const std::string& args) {
     const std::string errors = dir / "stderr.txt";
-    const std::string command = "cd '" + dir.path.string() + "' && '" MORAVEL_BINARY_DIR
+    const std::string command = "cd '" + dir.path() + "' && '" MORAVEL_BINARY_DIR
                                 "/mvconsole-render' " + args + " 2>'" + errors + "' >/dev/null";
     const int raw = std::system(command.c_str());
     return RunResult{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(errors)};
@@ -143,14 +102,14 @@ TEST(RenderSettings, DefaultBlockIsTenMillisecondsWithinTheLayersLimits) {
 
 TEST(RenderSettings, FileValuesLoadAsTheProgramLoadsThem) {
     TempDir dir;
-    std::ofstream(dir / "MVConsole.ini")
-        << "ENABLED=0\nVOICE_EFFECT=264\nSOUND_EFFECT=3\nMANUAL_PITCH=-1023\n"
-           "MICROPHONE_SENSIVITY=20\r\nMICROPHONE_BASS=600\nMICROPHONE_TREBLE=-3000\n"
-           "OVERLAP_ORIGINAL_VOICE=7\nENABLE_NOISE_REMOVAL=1\nCHAIN_EFFECT_1=200\n"
-           "CHAIN_EFFECT_2=16\nCHAIN_EFFECT_3=x\nCHAIN_EFFECT_4=4\nVOICE_EFFECT=5\n";
+    dir.Write("MVConsole.ini",
+              "ENABLED=0\nVOICE_EFFECT=264\nSOUND_EFFECT=3\nMANUAL_PITCH=-1023\n"
+              "MICROPHONE_SENSIVITY=20\r\nMICROPHONE_BASS=600\nMICROPHONE_TREBLE=-3000\n"
+              "OVERLAP_ORIGINAL_VOICE=7\nENABLE_NOISE_REMOVAL=1\nCHAIN_EFFECT_1=200\n"
+              "CHAIN_EFFECT_2=16\nCHAIN_EFFECT_3=x\nCHAIN_EFFECT_4=4\nVOICE_EFFECT=5\n");
     const std::string before = ReadText(dir / "MVConsole.ini");
 
-    ASSERT_EQ(chdir(dir.path.c_str()), 0);
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
     ConfigPortableApplication();
     LoadConfiguration();
     const auto snapshot = [] {
@@ -174,7 +133,7 @@ TEST(RenderSettings, FileValuesLoadAsTheProgramLoadsThem) {
 
     EXPECT_FALSE(ApplyConfigurationFile(dir / "absent.ini", error));
     EXPECT_NE(error.find("No such file"), std::string::npos);
-    EXPECT_FALSE(ApplyConfigurationFile(dir.path.string(), error));
+    EXPECT_FALSE(ApplyConfigurationFile(dir.path(), error));
 }
 
 class RenderProgram : public ::testing::Test {
@@ -182,7 +141,7 @@ protected:
     TempDir dir;
     std::vector<float> stereo = Signal(2 * 10007, 3);  // not a multiple of any block size used
 
-    void SetUp() override { WriteSound(dir / "in.wav", 2, 48000, stereo); }
+    void SetUp() override { ASSERT_TRUE(WriteSound(dir / "in.wav", 2, 48000, stereo)); }
     void TearDown() override {
         EXPECT_FALSE(fs::exists(dir / "MVConsole.ini")) << "a configuration file was written";
     }
@@ -212,7 +171,7 @@ TEST_F(RenderProgram, PrintsOneSummaryLine) {
 }
 
 TEST_F(RenderProgram, SettingsComeFromTheFileThenFromSetInOrder) {
-    std::ofstream(dir / "radio.ini") << "VOICE_EFFECT=16\nENABLED=1\n";
+    dir.Write("radio.ini", "VOICE_EFFECT=16\nENABLED=1\n");
     const std::string before = ReadText(dir / "radio.ini");
     ASSERT_EQ(Render(dir, "--config radio.ini in.wav radio.wav").status, 0);
     ASSERT_EQ(Render(dir, "--config radio.ini --set VOICE_EFFECT=4 --set VOICE_EFFECT=16 "
@@ -230,7 +189,7 @@ TEST_F(RenderProgram, SettingsComeFromTheFileThenFromSetInOrder) {
 
 TEST_F(RenderProgram, FlacOutputHoldsTwentyFourBitsOfTheResult) {
     std::vector<float> mono = Signal(4800, 5);
-    WriteSound(dir / "mono.wav", 1, 22050, mono);
+    ASSERT_TRUE(WriteSound(dir / "mono.wav", 1, 22050, mono));
     ASSERT_EQ(Render(dir, "--set VOICE_EFFECT=0 mono.wav out.flac").status, 0);
     SF_INFO info;
     const std::vector<float> out = ReadSound(dir / "out.flac", info);
@@ -253,8 +212,8 @@ TEST_F(RenderProgram, UsageErrorsExitWithTwo) {
 }
 
 TEST_F(RenderProgram, FileProblemsExitWithOneNamingTheFile) {
-    std::ofstream(dir / "noise.wav") << "this is not a sound file";
-    WriteSound(dir / "three.wav", 3, 48000, Signal(3 * 100, 1));
+    dir.Write("noise.wav", "this is not a sound file");
+    ASSERT_TRUE(WriteSound(dir / "three.wav", 3, 48000, Signal(3 * 100, 1)));
 
     struct Case {
         const char* args;
