@@ -19,8 +19,6 @@ namespace live {
 
 namespace {
 
-const std::string kHarness = std::string(MORAVEL_SOURCE_DIR) + "/scripts/pulse-harness.sh";
-
 // Runs argv with stdout into `outPath` (or inherited when empty); returns the child's pid.
 pid_t Spawn(const std::vector<std::string>& args, const std::string& outPath) {
     const pid_t pid = fork();
@@ -45,42 +43,6 @@ int WaitExit(pid_t pid) {
 }
 
 }  // namespace
-
-bool PrivatePulse::Start(std::string& why) {
-    if (std::system(("bash " + kHarness + " check 2>/dev/null").c_str()) != 0) {
-        why = "pulseaudio, pactl, paplay or parec is not installed";
-        return false;
-    }
-    FILE* out = popen(("bash " + kHarness + " start").c_str(), "r");
-    if (out == nullptr) {
-        why = "cannot run " + kHarness;
-        return false;
-    }
-    // Lines "export NAME=value"; the values are paths and words without quoting.
-    char line[4096];
-    while (std::fgets(line, sizeof line, out) != nullptr) {
-        std::string text(line);
-        if (!text.empty() && text.back() == '\n') text.pop_back();
-        if (text.rfind("export ", 0) != 0) continue;
-        const size_t eq = text.find('=');
-        if (eq == std::string::npos) continue;
-        const std::string name = text.substr(7, eq - 7);
-        const std::string value = text.substr(eq + 1);
-        setenv(name.c_str(), value.c_str(), 1);
-        if (name == "PULSE_HARNESS_DIR") dir_ = value;
-    }
-    if (pclose(out) != 0 || dir_.empty()) {
-        why = "the private PulseAudio daemon did not start";
-        return false;
-    }
-    return true;
-}
-
-void PrivatePulse::Stop() {
-    if (dir_.empty()) return;
-    std::system(("bash " + kHarness + " stop " + dir_).c_str());
-    dir_.clear();
-}
 
 bool Play(const std::string& sink, const std::vector<float>& samples, uint32_t rate,
           const std::string& workDir) {

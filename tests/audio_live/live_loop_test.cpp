@@ -101,7 +101,7 @@ protected:
         if (!work.empty()) rmdir(work.c_str());
     }
 
-    live::PrivatePulse pulse;
+    PrivatePulse pulse;
     std::string work;
     AudioContext context;
     AudioDeviceConfig config;

@@ -15,6 +15,7 @@
 #include "audio/AudioSetup.h"
 #include "config/PortableConfig.h"
 #include "support/ChildProcess.h"
+#include "support/PrivatePulse.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -195,23 +196,9 @@ TEST(AudioSetup, NoSoundSystemFailsTheContext) {
 }
 
 TEST(AudioSetup, PrivatePulseOffersTheSystemDefaultsAndRunsTheDevice) {
-    const std::string harness = std::string(MORAVEL_SOURCE_DIR) + "/scripts/pulse-harness.sh";
-    if (std::system(("bash " + harness + " check 2>/dev/null").c_str()) != 0) {
-        GTEST_SKIP() << "pulseaudio, pactl, paplay or parec is not installed";
-    }
-    FILE* started = popen(("bash " + harness + " start").c_str(), "r");
-    ASSERT_NE(started, nullptr);
-    std::string daemonDir;
-    char line[4096];
-    while (std::fgets(line, sizeof line, started) != nullptr) {
-        std::string text(line);
-        if (text.rfind("export ", 0) != 0) continue;
-        text.pop_back();
-        const size_t eq = text.find('=');
-        setenv(text.substr(7, eq - 7).c_str(), text.substr(eq + 1).c_str(), 1);
-        if (text.substr(7, eq - 7) == "PULSE_HARNESS_DIR") daemonDir = text.substr(eq + 1);
-    }
-    if (pclose(started) != 0 || daemonDir.empty()) GTEST_SKIP() << "the daemon did not start";
+    PrivatePulse pulse;
+    std::string why;
+    if (!pulse.Start(why)) GTEST_SKIP() << why;
 
     TempDir dir;
     {
@@ -229,6 +216,6 @@ TEST(AudioSetup, PrivatePulseOffersTheSystemDefaultsAndRunsTheDevice) {
             << pty.output();
         EXPECT_EQ(pty.finish(), 0);
     }
-    std::system(("bash " + harness + " stop " + daemonDir).c_str());
+    pulse.Stop();
     EXPECT_NE(dir.Read("MVConsole.ini").find("DEVICE_PLAYBACK_IDX=1\n"), std::string::npos);
 }
