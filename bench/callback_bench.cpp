@@ -2,7 +2,6 @@
 // neutral path, the gate and the mix, and the renderer's speed on a whole 60-second file.
 // "x_realtime" is how many times faster than the audio plays.
 #include <benchmark/benchmark.h>
-#include <sndfile.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -15,6 +14,8 @@
 #include "audio/AudioLayer.h"
 #include "audio/OfflineRender.h"
 #include "audio/ProcessingCallback.h"
+#include "support/ProgramState.h"
+#include "support/SoundFiles.h"
 
 namespace {
 
@@ -23,21 +24,10 @@ constexpr double kBlockSeconds = 0.010;
 
 enum Path { kNeutral, kGate, kMix };
 
-void Neutral() {
-    SS_MORAVEL_ACTIVE = true;
-    SS_VavorOzodediEffect = 0;
-    SS_EffectType = 0;
-    SS_Microphone_Sensivity = 0.0f;
-    gl_bass = 0.0f;
-    gl_treble = 0.0f;
-    overlapOriginalVoice = false;
-    SS_EnableNoiseRemoval = false;
-}
-
 void BM_Callback(benchmark::State& state) {
     const uint32_t channels = static_cast<uint32_t>(state.range(0));
     const Path path = static_cast<Path>(state.range(1));
-    Neutral();
+    NeutralProcessing();
     if (path == kGate) SS_Microphone_Sensivity = 0.05f;
     if (path == kMix) overlapOriginalVoice = true;
     gl_soundTouchInitialized = false;
@@ -70,17 +60,9 @@ void BM_RenderSixtySeconds(benchmark::State& state) {
     char pattern[] = "/tmp/callback_bench_XXXXXX";
     const std::filesystem::path dir = mkdtemp(pattern);
     const std::string input = (dir / "in.wav").string();
-    {
-        SF_INFO info{};
-        info.samplerate = 48000;
-        info.channels = channels;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-        SNDFILE* file = sf_open(input.c_str(), SFM_WRITE, &info);
-        std::vector<float> data(static_cast<size_t>(channels) * 48000 * 60);
-        for (size_t i = 0; i < data.size(); ++i) data[i] = 0.3f * std::sin(0.013f * (i % 96000));
-        sf_writef_float(file, data.data(), 48000 * 60);
-        sf_close(file);
-    }
+    std::vector<float> data(static_cast<size_t>(channels) * 48000 * 60);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = 0.3f * std::sin(0.013f * (i % 96000));
+    if (!WriteSound(input, channels, 48000, data)) state.SkipWithError("cannot write the input");
     RenderOptions options;
     std::string error;
     std::vector<std::string> args = {input, (dir / "out.wav").string()};

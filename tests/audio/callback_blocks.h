@@ -6,7 +6,7 @@
 #include "app/MoravelState.h"
 #include "audio/AudioLayer.h"
 #include "audio/ProcessingCallback.h"
-#include "support/ProgramState.h"
+#include "support/FreshProgramState.h"
 #include "support/Signals.h"
 
 namespace callback_test {

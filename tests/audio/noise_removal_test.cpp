@@ -8,7 +8,7 @@
 #include "audio/NoiseSuppressor.h"
 #include "audio/ProcessingCallback.h"
 #include "audio/ProcessingState.h"
-#include "support/ProgramState.h"
+#include "support/FreshProgramState.h"
 #include "support/Signals.h"
 
 namespace {

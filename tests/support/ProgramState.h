@@ -1,7 +1,6 @@
 #pragma once
 // Every program-wide setting and processing variable back to a known start, so each test case
 // starts alike whether the cases share a process or run one per process.
-#include <gtest/gtest.h>
 
 // User settings as on a start without a configuration file: processing off, every stage off.
 void ResetSettings();
@@ -13,10 +12,3 @@ void NeutralProcessing();
 void ResetProcessingState();
 // All of the above, plus no device chosen, the program working, no menus and no configuration.
 void ResetProgramState();
-
-// Resets the program state before each case and releases it after (so leak checks stay quiet).
-class FreshProgramState : public ::testing::Test {
-protected:
-    void SetUp() override { ResetProgramState(); }
-    void TearDown() override { ResetProgramState(); }
-};
