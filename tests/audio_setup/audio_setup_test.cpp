@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "app/MoravelState.h"
 #include "audio/AudioSetup.h"
@@ -60,6 +62,19 @@ std::string Outcome(int rc, int ready, const std::string& capture, const std::st
            " channels=" + std::to_string(channels) + " running=" + std::to_string(running);
 }
 
+// Waits for each prompt in turn and types its answer; false at the first that does not come.
+bool Answer(ChildProcess& pty, const std::vector<std::pair<std::string, std::string>>& dialog) {
+    for (const auto& [prompt, keys] : dialog) {
+        if (!pty.wait_for(prompt)) {
+            ADD_FAILURE() << "no prompt " << testing::PrintToString(prompt) << " in "
+                          << testing::PrintToString(pty.output());
+            return false;
+        }
+        pty.type(keys);
+    }
+    return true;
+}
+
 const std::string kDummyCapture = "System audio capture device";
 const std::string kDummyPlayback = "System audio output device";
 
@@ -72,17 +87,12 @@ TEST(AudioSetup, FreshStartAsksForBothDevicesAndSavesTheChoice) {
 
     ASSERT_TRUE(pty.wait_for(kCaptureHeading + "    0: " + kDummyCapture + "\n"));
     // No device is flagged as default and none is saved: Enter has nothing to accept.
-    ASSERT_TRUE(pty.wait_for("Select capture device[-1]: "));
-    pty.type("\r");
-    ASSERT_TRUE(pty.wait_for("Select capture device[-1]: "));
-    pty.type("5\r");  // not in the list
-    ASSERT_TRUE(pty.wait_for("Select capture device[-1]: "));
-    pty.type("mic\r");  // a word selects device 0
+    ASSERT_TRUE(Answer(pty, {{"Select capture device[-1]: ", "\r"},
+                             {"Select capture device[-1]: ", "5\r"},     // not in the list
+                             {"Select capture device[-1]: ", "mic\r"}}));  // a word: device 0
     ASSERT_TRUE(pty.wait_for(kPlaybackHeading + "    0: " + kDummyPlayback + "\n"));
-    ASSERT_TRUE(pty.wait_for("Select playback device[-1]: "));
-    pty.type("0\r");
-    ASSERT_TRUE(pty.wait_for("\nEnable stereo microphone? [y/N]: "));
-    pty.type("y");
+    ASSERT_TRUE(Answer(pty, {{"Select playback device[-1]: ", "0\r"},
+                             {"\nEnable stereo microphone? [y/N]: ", "y"}}));
     ASSERT_TRUE(pty.wait_for(Outcome(0, 1, kDummyCapture, kDummyPlayback, 1, 2, 1)))
         << pty.output();
     ASSERT_TRUE(pty.wait_for("RELEASED sdl=0"));
@@ -110,12 +120,9 @@ TEST(AudioSetup, SetupFromTheMenuOffersTheSavedDevicesAndKeepsStereoOnEnter) {
     dir.Write("MVConsole.ini", "DEVICE_CAPTURE_IDX=0\nDEVICE_PLAYBACK_IDX=0\nENABLE_STEREO=1\n");
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     ChildProcess pty(InDirectory(dir.path(), [] { return SetupAndQuit(false); }), kScreen);
-    ASSERT_TRUE(pty.wait_for("Select capture device[0]: "));
-    pty.type("\r");
-    ASSERT_TRUE(pty.wait_for("Select playback device[0]: "));
-    pty.type("\r");
-    ASSERT_TRUE(pty.wait_for("\nEnable stereo microphone? [Y/n]: "));
-    pty.type("\r");
+    ASSERT_TRUE(Answer(pty, {{"Select capture device[0]: ", "\r"},
+                             {"Select playback device[0]: ", "\r"},
+                             {"\nEnable stereo microphone? [Y/n]: ", "\r"}}));
     ASSERT_TRUE(pty.wait_for(Outcome(0, 1, kDummyCapture, kDummyPlayback, 1, 2, 1)))
         << pty.output();
     EXPECT_EQ(pty.finish(), 0);
@@ -205,13 +212,9 @@ TEST(AudioSetup, PrivatePulseOffersTheSystemDefaultsAndRunsTheDevice) {
         ChildProcess pty(InDirectory(dir.path(), [] { return SetupAndQuit(true); }), kScreen);
         // "Microphone" and "Virtual cable" are the daemon's defaults.
         EXPECT_TRUE(pty.wait_for("    0: Microphone\n"));
-        EXPECT_TRUE(pty.wait_for("Select capture device[0]: "));
-        pty.type("\r");
+        EXPECT_TRUE(Answer(pty, {{"Select capture device[0]: ", "\r"}}));
         EXPECT_TRUE(pty.wait_for("    1: Virtual cable\n"));
-        EXPECT_TRUE(pty.wait_for("Select playback device[1]: "));
-        pty.type("\r");
-        EXPECT_TRUE(pty.wait_for("[y/N]: "));
-        pty.type("n");
+        EXPECT_TRUE(Answer(pty, {{"Select playback device[1]: ", "\r"}, {"[y/N]: ", "n"}}));
         EXPECT_TRUE(pty.wait_for(Outcome(0, 1, "Microphone", "Virtual cable", 0, 1, 1)))
             << pty.output();
         EXPECT_EQ(pty.finish(), 0);

@@ -8,7 +8,7 @@
 
 #include "app/MoravelState.h"
 #include "audio/ProcessingState.h"
-#include "support/ProgramState.h"
+#include "support/FreshProgramState.h"
 #include "support/Signals.h"
 
 namespace effects_test {

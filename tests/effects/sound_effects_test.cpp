@@ -27,29 +27,29 @@ protected:
         }
         return heard;
     }
+
+    // Every sample `effect` gives is the voice plus `gain` times the voice `delay` samples
+    // earlier.
+    void ExpectDelayedCopy(int32_t effect, const std::vector<float>& voice, unsigned frames,
+                           size_t delay, float gain) {
+        SS_EffectType = effect;
+        const std::vector<float> heard = RunBlocks(voice, frames);
+        for (size_t i = 0; i < heard.size(); ++i) {
+            const float expected = i < delay ? voice[i] : voice[i] + voice[i - delay] * gain;
+            ASSERT_EQ(heard[i], expected) << "sample " << i;
+        }
+    }
 };
 
 TEST_F(SoundEffects, EchoAddsAQuarterOfTheVoiceOfAQuarterSecondEarlier) {
     SetUpProcessing(2, 48000);
     ASSERT_EQ(SS_ECHO_EFFECT_SIZE, 24000);
-    SS_EffectType = 2;
-    const std::vector<float> voice = Noise(2 * 480 * 60, 0.8f, 1);
-    const std::vector<float> heard = RunBlocks(voice, 480);
-    for (size_t i = 0; i < heard.size(); ++i) {
-        const float expected = i < 24000 ? voice[i] : voice[i] + voice[i - 24000] * 0.25f;
-        ASSERT_EQ(heard[i], expected) << "sample " << i;
-    }
+    ExpectDelayedCopy(2, Noise(2 * 480 * 60, 0.8f, 1), 480, 24000, 0.25f);
 }
 
 TEST_F(SoundEffects, TownHallAddsHalfTheVoiceOf3000FramesEarlier) {
     SetUpProcessing(1, 48000);
-    SS_EffectType = 1;
-    const std::vector<float> voice = Noise(512 * 20, 0.8f, 2);
-    const std::vector<float> heard = RunBlocks(voice, 512);
-    for (size_t i = 0; i < heard.size(); ++i) {
-        const float expected = i < 3000 ? voice[i] : voice[i] + voice[i - 3000] * 0.5f;
-        ASSERT_EQ(heard[i], expected) << "sample " << i;
-    }
+    ExpectDelayedCopy(1, Noise(512 * 20, 0.8f, 2), 512, 3000, 0.5f);
 }
 
 TEST_F(SoundEffects, ChorusOfAConstantVoice) {

@@ -197,17 +197,17 @@ TEST_F(VoiceEffects, UnknownIdsSkipOnlyTheirPosition) {
     std::transform(dry.begin(), dry.end(), rectified.begin(),
                    [](float x) { return x >= 0.0f ? x : 0.0f; });
 
-    SetChain(2, 16, 0, 0);  // an id without an effect, then Radio on the whole block
-    std::vector<float> input = dry;
-    Result r = Run(input);
-    EXPECT_TRUE(r.written);
-    EXPECT_EQ(r.output, rectified);
-
-    SetChain(-1, 16, 0, 0);  // negative: read unsigned, it names no effect
-    input = dry;
-    r = Run(input);
-    EXPECT_TRUE(r.written);
-    EXPECT_EQ(r.output, rectified);
+    // An id without an effect (a negative one is read unsigned and names none), then Radio on
+    // the whole block.
+    std::vector<float> input;
+    Result r;
+    for (int8_t unknown : {2, -1}) {
+        SetChain(unknown, 16, 0, 0);
+        input = dry;
+        r = Run(input);
+        EXPECT_TRUE(r.written) << int(unknown);
+        EXPECT_EQ(r.output, rectified) << int(unknown);
+    }
 
     // Radio at the first position, then an id above 17 at the last: the result waits in the
     // input block for the pass-through and the block counts as unwritten.

@@ -225,21 +225,22 @@ TEST_F(MenuSession, ValuePromptsShowTheirTextsAndStoreTheAnswer) {
     EXPECT_EQ(FrameRow(program->LastFrame(), "Set Voice"), "Set Voice (Custom Pitch|12.35)");
 
     Open(*program, 3);
-    ASSERT_TRUE(program->Press(Keys::kDown));
-    program->type(Keys::kEnter);
-    ASSERT_TRUE(program->wait_for("Set microphone sensitivity (from 0 to 100) [100%]: "));
-    ASSERT_TRUE(program->Press("75\r"));
-    EXPECT_EQ(FrameHighlight(program->LastFrame()), "Sensitivity (75%)");
-    ASSERT_TRUE(program->Press(Keys::kDown));
-    program->type(Keys::kEnter);
-    ASSERT_TRUE(program->wait_for("Set microphone bass (from -60dB to 60dB) [0dB]: "));
-    ASSERT_TRUE(program->Press("-80\r"));
-    EXPECT_EQ(FrameHighlight(program->LastFrame()), "Bass (-60dB)");
-    ASSERT_TRUE(program->Press(Keys::kDown));
-    program->type(Keys::kEnter);
-    ASSERT_TRUE(program->wait_for("Set microphone treble (from -60dB to 60dB) [0dB]: "));
-    ASSERT_TRUE(program->Press("abc\r"));
-    EXPECT_EQ(FrameHighlight(program->LastFrame()), "Treble");
+    const struct {
+        const char* prompt;
+        const char* answer;
+        const char* label;
+    } values[] = {
+        {"Set microphone sensitivity (from 0 to 100) [100%]: ", "75\r", "Sensitivity (75%)"},
+        {"Set microphone bass (from -60dB to 60dB) [0dB]: ", "-80\r", "Bass (-60dB)"},
+        {"Set microphone treble (from -60dB to 60dB) [0dB]: ", "abc\r", "Treble"},
+    };
+    for (const auto& value : values) {
+        ASSERT_TRUE(program->Press(Keys::kDown));
+        program->type(Keys::kEnter);
+        ASSERT_TRUE(program->wait_for(value.prompt));
+        ASSERT_TRUE(program->Press(value.answer));
+        EXPECT_EQ(FrameHighlight(program->LastFrame()), value.label);
+    }
     ASSERT_TRUE(program->Press(Keys::kBackspace));
 
     // Enter alone keeps the pitch and still selects the custom pitch.
