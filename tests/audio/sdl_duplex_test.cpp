@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "support/TempDir.h"
 #include "audio/AudioLayer.h"
 
 namespace {
@@ -119,19 +120,15 @@ TEST_F(SdlDriver, RefusesChannelCountsOtherThanOneOrTwo) {
 
 TEST_F(SdlDriver, AFailedOpenLeavesNothingOpen) {
     // The disk driver reads its microphone from a file; with none there, capture cannot open.
-    char dir[] = "/tmp/moravel-disk.XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string missing = std::string(dir) + "/missing.raw";
-    setenv("SDL_DISKAUDIOFILEIN", missing.c_str(), 1);
-    setenv("SDL_DISKAUDIOFILE", (std::string(dir) + "/out.raw").c_str(), 1);
+    const TempDir dir;
+    setenv("SDL_DISKAUDIOFILEIN", (dir / "missing.raw").c_str(), 1);
+    setenv("SDL_DISKAUDIOFILE", (dir / "out.raw").c_str(), 1);
     Use("disk");
     const AudioDeviceConfig config = Config(1, 1);
     EXPECT_EQ(audio_device_init(&context, &config, &device), kAudioDeviceOpenFailed);
     EXPECT_EQ(device.sdl, nullptr);
     EXPECT_NE(audio_device_start(&device), 0);
     audio_device_uninit(&device);
-    std::remove((std::string(dir) + "/out.raw").c_str());
-    rmdir(dir);
 }
 
 TEST(SdlContext, CreatingTwiceStillReleasesOnce) {

@@ -20,6 +20,7 @@
 #include "live_harness.h"
 #include "live_signals.h"
 #include "support/ProgramState.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -41,9 +42,6 @@ protected:
     void SetUp() override {
         std::string why;
         if (!pulse.Start(why)) GTEST_SKIP() << "no private PulseAudio daemon: " << why;
-        char dir[] = "/tmp/moravel-live.XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        work = dir;
         ASSERT_EQ(audio_context_init(&context), 0);
         AudioDeviceInfo *playback = nullptr, *capture = nullptr;
         uint32_t playbackCount = 0, captureCount = 0;
@@ -75,9 +73,9 @@ protected:
     // The added delay of the program in ms: clicks through the splitter reach the cable twice.
     double ClickLatencyMs() {
         live::Recorder recorder;
-        EXPECT_TRUE(recorder.Start("virtual_cable.monitor", kRate, work + "/clicks.raw"));
+        EXPECT_TRUE(recorder.Start("virtual_cable.monitor", kRate, work / "clicks.raw"));
         Sleep(0.3);
-        EXPECT_TRUE(live::Play("splitter", live::Clicks(8, 0.4, 0.5, kRate), kRate, work));
+        EXPECT_TRUE(live::Play("splitter", live::Clicks(8, 0.4, 0.5, kRate), kRate, work.path()));
         Sleep(0.3);
         const std::vector<double> distances =
             live::ClickEchoDistances(recorder.Stop(), 0.15f, kRate / 200, kRate / 5);
@@ -98,11 +96,10 @@ protected:
         audio_context_uninit(&context);
         applicationClear();  // the buffers the callback allocated
         pulse.Stop();
-        if (!work.empty()) rmdir(work.c_str());
     }
 
     PrivatePulse pulse;
-    std::string work;
+    TempDir work;
     AudioContext context;
     AudioDeviceConfig config;
     AudioDevice device;
@@ -113,10 +110,10 @@ protected:
 TEST_F(LiveLoop, ToneComesOutAtItsPitchAndLevel) {
     Open(true);
     live::Recorder recorder;
-    ASSERT_TRUE(recorder.Start("virtual_cable.monitor", kRate, work + "/tone.raw"));
+    ASSERT_TRUE(recorder.Start("virtual_cable.monitor", kRate, work / "tone.raw"));
     Sleep(0.2);
     const float amplitude = 0.5f;
-    ASSERT_TRUE(live::Play("fake_mic", Tone(440.0, amplitude, 1.5, kRate), kRate, work));
+    ASSERT_TRUE(live::Play("fake_mic", Tone(440.0, amplitude, 1.5, kRate), kRate, work.path()));
     Sleep(0.2);
     const std::vector<float> recorded = recorder.Stop();
     ASSERT_GT(recorded.size(), kRate);
@@ -146,8 +143,8 @@ TEST_F(LiveLoop, LongRunKeepsLatencyAndCountsUnderruns) {
     Open(false);
     const double before = ClickLatencyMs();
     live::Recorder recorder;  // a client on the cable all along, as a chat program would be
-    ASSERT_TRUE(recorder.Start("virtual_cable.monitor", kRate, work + "/long.raw"));
-    ASSERT_TRUE(live::Play("fake_mic", Tone(440.0, 0.3f, seconds, kRate), kRate, work));
+    ASSERT_TRUE(recorder.Start("virtual_cable.monitor", kRate, work / "long.raw"));
+    ASSERT_TRUE(live::Play("fake_mic", Tone(440.0, 0.3f, seconds, kRate), kRate, work.path()));
     recorder.Stop();
     const double after = ClickLatencyMs();
     std::printf("[ figures  ] added latency %.1f ms at the start, %.1f ms after %.0f s\n", before,
