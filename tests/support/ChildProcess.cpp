@@ -75,7 +75,8 @@ ChildProcess::ChildProcess(Streams streams, Body body) {
     }, false);
 }
 
-ChildProcess::ChildProcess(Program program, Screen screen) : plain_line_ends_(screen.plain_line_ends) {
+ChildProcess::ChildProcess(Program program, Screen screen)
+    : plain_line_ends_(screen.plain_line_ends) {
     start(Streams::Terminal, screen, [program](int report_fd) {
         close(report_fd);
         return program();
@@ -211,10 +212,10 @@ bool ChildProcess::wait_until(const std::function<bool(const std::string&)>& don
 
 bool ChildProcess::wait_for(const std::string& text, int timeout_ms) {
     size_t at = std::string::npos;
-    if (!wait_until([&](const std::string& out) { return (at = out.find(text, seen_)) != std::string::npos; },
-                    timeout_ms)) {
-        return false;
-    }
+    const auto found = [&](const std::string& out) {
+        return (at = out.find(text, seen_)) != std::string::npos;
+    };
+    if (!wait_until(found, timeout_ms)) return false;
     seen_ = at + text.size();
     return true;
 }

@@ -87,7 +87,8 @@ double DominantFrequency(const std::vector<float>& signal, size_t start, double 
     const double b = std::log(std::abs(bins[peak]));
     const double c = std::log(std::abs(bins[peak + 1]));
     const double offset = 0.5 * (a - c) / (a - 2.0 * b + c);
-    return (static_cast<double>(peak) + offset) * rate / static_cast<double>(kDominantFrequencyWindow);
+    return (static_cast<double>(peak) + offset) * rate /
+           static_cast<double>(kDominantFrequencyWindow);
 }
 
 double RmsDb(const std::vector<float>& samples) {
