@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/MoravelState.h"
+#include "effects/BassTrebleStage.h"
 #include "audio/NoiseRemoval.h"
 #include "audio/ProcessingState.h"
 #include "effects/SoundEffects.h"
@@ -174,20 +175,7 @@ void BM_BassTreble(benchmark::State& state) {
     SetUp(channels);
     std::vector<float> block = Voice(channels, 0);
     for (auto _ : state) {
-        if (channels == 1) {
-            gl_BassTreble_1.ProcessBlock(block.data(), block.data(), kFrames);
-        } else {
-            for (unsigned f = 0; f < kFrames; ++f) {
-                gl_BassTreble_Buffer_1[f] = block[2 * f];
-                gl_BassTreble_Buffer_2[f] = block[2 * f + 1];
-            }
-            gl_BassTreble_1.ProcessBlock(gl_BassTreble_Buffer_1, gl_BassTreble_Buffer_1, kFrames);
-            gl_BassTreble_2.ProcessBlock(gl_BassTreble_Buffer_2, gl_BassTreble_Buffer_2, kFrames);
-            for (unsigned f = 0; f < kFrames; ++f) {
-                block[2 * f] = gl_BassTreble_Buffer_1[f];
-                block[2 * f + 1] = gl_BassTreble_Buffer_2[f];
-            }
-        }
+        BassTrebleStage(block.data(), kFrames, channels);
         benchmark::DoNotOptimize(block.data());
         benchmark::ClobberMemory();
     }

@@ -8,6 +8,7 @@
 #include "audio/NoiseRemoval.h"
 #include "audio/ProcessingState.h"
 #include "audio/SensitivityGate.h"
+#include "effects/BassTrebleStage.h"
 #include "effects/SoundEffects.h"
 #include "effects/VoiceEffects.h"
 
@@ -51,26 +52,6 @@ void DeliverBlock(const AudioDevice* device, float* output, const float* source,
 
 bool DenoiseReady(uint32_t channels) {
     return gl_DenoiseState_1 != nullptr && (channels < 2 || gl_DenoiseState_2 != nullptr);
-}
-
-// Bass and treble on the first `frames` frames; the gains were given at initialisation.
-void ApplyBassTreble(float* block, uint32_t frames, uint32_t channels) {
-    if ((gl_bass.load() == 0.0f && gl_treble.load() == 0.0f) || frames == 0) return;
-    if (channels == 1) {
-        gl_BassTreble_1.ProcessBlock(block, block, frames);
-        return;
-    }
-    if (channels != 2 || frames >= static_cast<uint32_t>(kBassTrebleBufferFrames)) return;
-    for (uint32_t f = 0; f < frames; ++f) {
-        gl_BassTreble_Buffer_1[f] = block[2 * f];
-        gl_BassTreble_Buffer_2[f] = block[2 * f + 1];
-    }
-    gl_BassTreble_1.ProcessBlock(gl_BassTreble_Buffer_1, gl_BassTreble_Buffer_1, frames);
-    gl_BassTreble_2.ProcessBlock(gl_BassTreble_Buffer_2, gl_BassTreble_Buffer_2, frames);
-    for (uint32_t f = 0; f < frames; ++f) {
-        block[2 * f] = gl_BassTreble_Buffer_1[f];
-        block[2 * f + 1] = gl_BassTreble_Buffer_2[f];
-    }
 }
 
 }  // namespace
@@ -136,7 +117,7 @@ void data_callback(AudioDevice* device, void* output, const void* input, unsigne
     const bool passedThrough = !written;
     if (passedThrough) std::memcpy(out, in, samples * sizeof(float));
 
-    ApplyBassTreble(out, validFrames, channels);
+    BassTrebleStage(out, validFrames, channels);
 
     if (mixOriginal) {
         for (size_t i = 0; i < samples; ++i) out[i] = (out[i] + originalInputVoice[i]) * 0.5f;
