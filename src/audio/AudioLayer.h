@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "audio/DuplexCounters.h"
+
 enum class SampleFormat { f32 };
 
 enum class ShareMode { shared, exclusive };
@@ -32,6 +34,7 @@ struct AudioDeviceInfo {
 
 struct AudioContext {
     bool initialized = false;
+    bool pipewire = false;  // devices listed and opened through PipeWire itself, not SDL
     std::vector<AudioDeviceInfo> playback;
     std::vector<AudioDeviceInfo> capture;
 };
@@ -53,7 +56,6 @@ struct AudioDeviceConfig {
     AudioDataCallback dataCallback = nullptr;
 };
 
-class FrameRing;  // lock-free single-producer / single-consumer ring of float frames
 struct SdlDuplexState;
 
 struct AudioDevice {
@@ -69,11 +71,8 @@ struct AudioDevice {
     uint32_t periodFrames = 0;
     AudioDataCallback dataCallback = nullptr;
 
-    // Counters the playback thread keeps so benchmarks and tests can read them.
-    std::atomic<uint64_t> underruns{0};
-    std::atomic<uint64_t> overruns{0};
-    std::atomic<uint64_t> callbacks{0};
-    std::atomic<uint64_t> trims{0};  // steady surplus of captured frames dropped as delay
+    std::atomic<uint64_t> callbacks{0};  // periods the processing callback ran
+    DuplexCounters counters;              // what the live device's threads saw
 
     SdlDuplexState* sdl = nullptr;  // null for a device built without SDL
 };
@@ -91,13 +90,18 @@ std::string truncate_device_name(const std::string& name, size_t maxBytes);
 
 // Duplex device: 32-bit float, 1 or 2 channels on both sides, the capture device's native rate,
 // periods of 10 ms. init returns 0 or a negative code; uninit returns only when no thread can
-// call the callback again and is harmless on a device that was never opened.
+// call the callback again, within a few seconds even when a device thread is stuck in the
+// sound server, and is harmless on a device that was never opened.
 AudioDeviceConfig audio_device_config_init_duplex();
 int audio_device_init(AudioContext* context, const AudioDeviceConfig* config, AudioDevice* device);
 int audio_device_start(AudioDevice* device);
 void audio_device_uninit(AudioDevice* device);
 
-// Captured frames waiting for the playback side (0 for a device without SDL).
+// True when a device could not be closed in time: SDL still holds it, so SDL's audio is left
+// running until the process ends.
+bool audio_devices_abandoned();
+
+// Captured frames waiting for the playback side at the last period (0 for a device without SDL).
 uint32_t audio_device_ring_fill(const AudioDevice* device);
 
 // A device without SDL, for the renderer and the tests.

@@ -13,10 +13,8 @@ void audio_device_init_offline(AudioDevice* device, uint32_t captureChannels,
     device->playback.format = SampleFormat::f32;
     device->periodFrames = sampleRate / 100;
     device->dataCallback = callback;
-    device->underruns.store(0, std::memory_order_relaxed);
-    device->overruns.store(0, std::memory_order_relaxed);
     device->callbacks.store(0, std::memory_order_relaxed);
-    device->trims.store(0, std::memory_order_relaxed);
+    device->counters.reset();
     device->sdl = nullptr;
 }
 

@@ -2,6 +2,7 @@
 #include <SDL.h>
 
 #include "audio/AudioLayer.h"
+#include "audio/PipeWireAudio.h"
 
 std::string truncate_device_name(const std::string& name, size_t maxBytes) {
     if (name.size() <= maxBytes) return name;
@@ -51,8 +52,17 @@ bool list_devices(int iscapture, std::vector<AudioDeviceInfo>& list) {
 int audio_context_init(AudioContext* context) {
     if (context == nullptr) return kAudioInvalidArgs;
     if (context->initialized) audio_context_uninit(context);
+    // A session whose audio PipeWire runs is served by PipeWire directly, unless the user chose
+    // an SDL driver.
+    const char* driver = SDL_getenv("SDL_AUDIODRIVER");
+    if ((driver == nullptr || *driver == '\0') && pipewire_audio::SessionHasAudio()) {
+        context->pipewire = true;
+        context->initialized = true;
+        return kAudioSuccess;
+    }
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Moravel");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return kAudioNoBackend;
+    context->pipewire = false;
     context->initialized = true;
     return kAudioSuccess;
 }
@@ -68,7 +78,10 @@ int audio_context_get_devices(AudioContext* context, AudioDeviceInfo** ppPlaybac
     };
     clearOutputs();
     if (context == nullptr || !context->initialized) return kAudioInvalidArgs;
-    if (!list_devices(0, context->playback) || !list_devices(1, context->capture)) {
+    const bool listed =
+        context->pipewire ? pipewire_audio::ListDevices(context->playback, context->capture)
+                          : list_devices(0, context->playback) && list_devices(1, context->capture);
+    if (!listed) {
         context->playback.clear();
         context->capture.clear();
         return kAudioError;
@@ -84,6 +97,8 @@ void audio_context_uninit(AudioContext* context) {
     if (context == nullptr || !context->initialized) return;
     context->playback.clear();
     context->capture.clear();
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    // Shutting SDL's audio down would wait again for a device that could not be closed.
+    if (!context->pipewire && !audio_devices_abandoned()) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    context->pipewire = false;
     context->initialized = false;
 }

@@ -1,35 +1,77 @@
-// The duplex device: one SDL capture device and one SDL playback device joined by a ring. The
-// callback runs on the playback device's thread, once per period, on the oldest captured period.
-// The capture device delivers quarter periods, so the playback side never waits long for the
-// frames it needs.
+// The duplex device: a capture side and a playback side joined by a DuplexBridge, either two
+// SDL devices or two PipeWire streams. Both sides run in small chunks; the processing callback
+// runs on the playback side's thread, one block of exactly one period whenever the playback
+// side needs more.
 #include <SDL.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <ctime>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "audio/AudioLayer.h"
-#include "audio/FrameRing.h"
+#include "audio/DuplexBridge.h"
+#include "audio/PipeWireAudio.h"
 
-struct SdlDuplexState {
+uint64_t monotonic_ns();
+
+struct SdlDuplexState : pipewire_audio::StreamSink {
     AudioDevice* device = nullptr;
     SDL_AudioDeviceID captureId = 0;
     SDL_AudioDeviceID playbackId = 0;
-    std::unique_ptr<FrameRing> ring;
-    std::vector<float> input;  // one writable period of capture frames for the callback
+    pipewire_audio::Duplex* pipewire = nullptr;
+    std::unique_ptr<DuplexBridge> bridge;
+    // Set before the devices are closed: from then on the threads leave the bridge alone.
+    std::atomic<bool> closing{false};
+    // Which device callbacks are inside the bridge right now.
+    std::atomic<int> busy{0};
+
+    void captured(const float* frames, uint32_t count) override;
+    void render(float* out, uint32_t count) override;
 };
+
+uint64_t monotonic_ns() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint64_t>(now.tv_sec) * 1000000000u + static_cast<uint64_t>(now.tv_nsec);
+}
 
 namespace {
 
 constexpr uint32_t kFallbackSampleRate = 48000;
-// Room for the ring: far above the fill it is kept at, so a push never runs out of space
-// unless the playback side stops.
-constexpr uint32_t kRingPeriods = 8;
-// The capture device delivers quarter periods: captured frames reach the ring sooner, and the
-// ring's fill moves in steps smaller than the slack it keeps.
-constexpr uint32_t kCaptureChunksPerPeriod = 4;
-// A steady surplus is looked for over two seconds of periods, and half a period is kept as
-// slack against the scheduling jitter of the two device threads.
-constexpr uint32_t kTrimWindowPeriods = 200;
+
+// How each side moves audio, and how many captured frames wait beyond a period.
+struct DuplexTiming {
+    uint32_t captureChunk;
+    uint32_t playbackChunk;
+    uint32_t spare;
+};
+
+// Measured through private servers (bench/live_glitch.sh). SDL: capture in quarter periods
+// (2.5 ms); SDL's PulseAudio driver sizes the server's playback buffer by the chunk, and below
+// a period the server runs dry several times a minute; captured chunks arrive up to two late,
+// so three chunks and the resampler's look-ahead wait. PipeWire: both streams ask the graph
+// for 256-frame cycles at 48 kHz (5.3 ms; pulse clients in the same graph hold it there
+// anyway) and run in step with it, so one cycle, the look-ahead and half a cycle wait.
+DuplexTiming duplex_timing(bool pipewire, uint32_t period) {
+    if (pipewire) {
+        const uint32_t cycle = std::max<uint32_t>(period * 256 / 480, 1);
+        return {cycle, cycle, cycle + DriftResampler::kTaps / 2 + cycle / 2};
+    }
+    const uint32_t chunk = std::max<uint32_t>(period / 4, 1);
+    return {chunk, period, 3 * chunk + DriftResampler::kTaps / 2};
+}
+// How long closing may wait for SDL to join a device's thread.
+constexpr std::chrono::seconds kCloseTimeout{2};
+
+// Devices whose close did not finish in time. SDL still holds them, so SDL's audio must not be
+// shut down (that would wait for them again); their state is never freed.
+std::atomic<int> g_abandonedDevices{0};
 
 // The native rate of a capture device, looked up by the name SDL opens it by; null is the
 // default device.
@@ -53,32 +95,36 @@ uint32_t native_capture_rate(const char* name) {
     return spec.freq > 0 ? static_cast<uint32_t>(spec.freq) : kFallbackSampleRate;
 }
 
+// Marks a device callback as inside the bridge unless the device is closing.
+class BridgeVisit {
+public:
+    explicit BridgeVisit(SdlDuplexState* state) : state_(state) {
+        state_->busy.fetch_add(1);
+        entered_ = !state_->closing.load();
+    }
+    ~BridgeVisit() { state_->busy.fetch_sub(1); }
+    bool entered() const { return entered_; }
+
+private:
+    SdlDuplexState* state_;
+    bool entered_;
+};
+
 void SDLCALL capture_callback(void* userdata, Uint8* stream, int len) {
     auto* state = static_cast<SdlDuplexState*>(userdata);
-    const uint32_t frameBytes = state->ring->channels() * kSampleFormatBytes;
-    const uint32_t frames = static_cast<uint32_t>(len) / frameBytes;
-    const uint32_t stored = state->ring->push(reinterpret_cast<const float*>(stream), frames);
-    if (stored < frames) state->device->overruns.fetch_add(1, std::memory_order_relaxed);
+    const uint32_t frameBytes = state->device->capture.channels * kSampleFormatBytes;
+    state->captured(reinterpret_cast<const float*>(stream), static_cast<uint32_t>(len) / frameBytes);
 }
 
 void SDLCALL playback_callback(void* userdata, Uint8* stream, int len) {
     auto* state = static_cast<SdlDuplexState*>(userdata);
-    AudioDevice* device = state->device;
-    const uint32_t frameBytes = device->playback.channels * kSampleFormatBytes;
-    uint32_t remaining = static_cast<uint32_t>(len) / frameBytes;
-    float* out = reinterpret_cast<float*>(stream);
-    // SDL hands one period per call; walking in periods keeps the callback's block size
-    // constant even if it ever hands more.
-    while (remaining > 0) {
-        const uint32_t frames = std::min(remaining, device->periodFrames);
-        const FrameRing::PopResult got = state->ring->pop(state->input.data(), frames);
-        if (got.copied < frames) device->underruns.fetch_add(1, std::memory_order_relaxed);
-        if (got.dropped > 0) device->overruns.fetch_add(1, std::memory_order_relaxed);
-        if (got.trimmed > 0) device->trims.fetch_add(1, std::memory_order_relaxed);
-        audio_device_run_callback(device, out, state->input.data(), frames);
-        out += static_cast<size_t>(frames) * device->playback.channels;
-        remaining -= frames;
-    }
+    const uint32_t frameBytes = state->device->playback.channels * kSampleFormatBytes;
+    state->render(reinterpret_cast<float*>(stream), static_cast<uint32_t>(len) / frameBytes);
+}
+
+// One block for the bridge: the period exactly as an offline device runs it.
+void run_block(void* user, float* output, float* input, uint32_t frames) {
+    audio_device_run_callback(static_cast<SdlDuplexState*>(user)->device, output, input, frames);
 }
 
 bool valid_side(const AudioDeviceConfig::Side& side) {
@@ -87,22 +133,91 @@ bool valid_side(const AudioDeviceConfig::Side& side) {
 }
 
 SDL_AudioDeviceID open_side(const AudioDeviceConfig::Side& side, int iscapture, uint32_t rate,
-                            uint32_t period, SDL_AudioCallback callback, void* userdata) {
+                            uint32_t chunk, SDL_AudioCallback callback, void* userdata) {
     SDL_AudioSpec want;
     SDL_zero(want);
     want.freq = static_cast<int>(rate);
     want.format = AUDIO_F32SYS;
     want.channels = static_cast<Uint8>(side.channels);
-    want.samples = static_cast<Uint16>(period);
+    want.samples = static_cast<Uint16>(chunk);
     want.callback = callback;
     want.userdata = userdata;
+    // Names the stream in the sound server's mixer and logs.
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, iscapture ? "Voice in" : "Voice out");
     SDL_AudioSpec have;
     const char* name = side.pDeviceID != nullptr ? side.pDeviceID->id.c_str() : nullptr;
     // No changes allowed: SDL converts whatever the device really runs at into this format.
     return SDL_OpenAudioDevice(name, iscapture, &want, &have, 0);
 }
 
+// Runs `close` on a helper thread and waits for it a while: closing joins device threads, which
+// can hang for good when one is stuck inside the sound server. True when it finished.
+bool close_within_timeout(std::function<void()> close) {
+    struct Closing {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+    };
+    auto closing = std::make_shared<Closing>();
+    std::thread helper([closing, close] {
+        close();
+        std::lock_guard<std::mutex> lock(closing->mutex);
+        closing->finished = true;
+        closing->done.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(closing->mutex);
+    const bool finished =
+        closing->done.wait_for(lock, kCloseTimeout, [&] { return closing->finished; });
+    lock.unlock();
+    if (finished) {
+        helper.join();
+    } else {
+        helper.detach();
+    }
+    return finished;
+}
+
+// Opens the two SDL devices; false when either does not open.
+bool open_sdl(SdlDuplexState* state, const AudioDeviceConfig* config, uint32_t rate,
+              uint32_t captureChunk, uint32_t playbackChunk) {
+    state->captureId = open_side(config->capture, 1, rate, captureChunk, capture_callback, state);
+    if (state->captureId != 0) {
+        state->playbackId =
+            open_side(config->playback, 0, rate, playbackChunk, playback_callback, state);
+    }
+    return state->captureId != 0 && state->playbackId != 0;
+}
+
+bool open_pipewire(SdlDuplexState* state, const AudioDeviceConfig* config, uint32_t rate,
+                   uint32_t quantum) {
+    pipewire_audio::DuplexSpec spec;
+    spec.captureNode = config->capture.pDeviceID != nullptr ? config->capture.pDeviceID->id : "";
+    spec.playbackNode = config->playback.pDeviceID != nullptr ? config->playback.pDeviceID->id : "";
+    spec.captureChannels = config->capture.channels;
+    spec.playbackChannels = config->playback.channels;
+    spec.sampleRate = rate;
+    spec.quantumFrames = quantum;
+    std::string error;
+    state->pipewire = pipewire_audio::Open(spec, state, error);
+    if (state->pipewire == nullptr) SDL_SetError("PipeWire: %s", error.c_str());
+    return state->pipewire != nullptr;
+}
+
 }  // namespace
+
+void SdlDuplexState::captured(const float* frames, uint32_t count) {
+    const BridgeVisit visit(this);
+    if (visit.entered()) bridge->capture(frames, count, monotonic_ns());
+}
+
+void SdlDuplexState::render(float* out, uint32_t count) {
+    const BridgeVisit visit(this);
+    if (visit.entered()) {
+        bridge->render(out, count, monotonic_ns());
+    } else {
+        std::memset(out, 0, static_cast<size_t>(count) * device->playback.channels * sizeof(float));
+    }
+}
 
 AudioDeviceConfig audio_device_config_init_duplex() { return AudioDeviceConfig{}; }
 
@@ -115,9 +230,12 @@ int audio_device_init(AudioContext* context, const AudioDeviceConfig* config, Au
 
     const char* captureName =
         config->capture.pDeviceID != nullptr ? config->capture.pDeviceID->id.c_str() : nullptr;
-    const uint32_t rate =
-        config->sampleRate != 0 ? config->sampleRate : native_capture_rate(captureName);
+    uint32_t rate = config->sampleRate;
+    if (rate == 0) {
+        rate = context->pipewire ? pipewire_audio::GraphRate() : native_capture_rate(captureName);
+    }
     const uint32_t period = std::min(std::max<uint32_t>(rate / 100, 1), kMaxPeriodFrames);
+    const DuplexTiming timing = duplex_timing(context->pipewire, period);
 
     audio_device_init_offline(device, config->capture.channels, config->playback.channels, rate,
                               config->dataCallback);
@@ -125,18 +243,20 @@ int audio_device_init(AudioContext* context, const AudioDeviceConfig* config, Au
 
     auto state = new SdlDuplexState;
     state->device = device;
-    state->ring = std::make_unique<FrameRing>(config->capture.channels, kRingPeriods * period,
-                                              2 * period, period);
-    const uint32_t chunk = std::max<uint32_t>(period / kCaptureChunksPerPeriod, 1);
-    state->ring->setTrimming(kTrimWindowPeriods, period / 2);
-    state->input.assign(static_cast<size_t>(period) * config->capture.channels, 0.0f);
+    DuplexBridge::Layout layout;
+    layout.captureChannels = config->capture.channels;
+    layout.playbackChannels = config->playback.channels;
+    layout.sampleRate = rate;
+    layout.blockFrames = period;
+    layout.spareFrames = timing.spare;
+    state->bridge = std::make_unique<DuplexBridge>(layout, device->counters, run_block, state);
     device->sdl = state;
 
-    state->captureId = open_side(config->capture, 1, rate, chunk, capture_callback, state);
-    if (state->captureId != 0) {
-        state->playbackId = open_side(config->playback, 0, rate, period, playback_callback, state);
-    }
-    if (state->captureId == 0 || state->playbackId == 0) {
+    const bool opened =
+        context->pipewire
+            ? open_pipewire(state, config, rate, timing.captureChunk)
+            : open_sdl(state, config, rate, timing.captureChunk, timing.playbackChunk);
+    if (!opened) {
         audio_device_uninit(device);
         return kAudioDeviceOpenFailed;
     }
@@ -145,23 +265,47 @@ int audio_device_init(AudioContext* context, const AudioDeviceConfig* config, Au
 
 int audio_device_start(AudioDevice* device) {
     if (device == nullptr || device->sdl == nullptr) return kAudioInvalidArgs;
-    // Capture first, so the first playback period finds captured frames waiting.
-    SDL_PauseAudioDevice(device->sdl->captureId, 0);
-    SDL_PauseAudioDevice(device->sdl->playbackId, 0);
+    SdlDuplexState* state = device->sdl;
+    if (state->pipewire != nullptr) {
+        pipewire_audio::Start(state->pipewire);
+    } else {
+        // Capture first, so the first playback chunks find captured frames on their way.
+        SDL_PauseAudioDevice(state->captureId, 0);
+        SDL_PauseAudioDevice(state->playbackId, 0);
+    }
     return kAudioSuccess;
 }
 
 void audio_device_uninit(AudioDevice* device) {
     if (device == nullptr || device->sdl == nullptr) return;
     SdlDuplexState* state = device->sdl;
-    // Playback first: it is the thread that runs the callback. Closing joins the device's
-    // thread, so after these calls nothing can call the callback again.
-    if (state->playbackId != 0) SDL_CloseAudioDevice(state->playbackId);
-    if (state->captureId != 0) SDL_CloseAudioDevice(state->captureId);
-    delete state;
     device->sdl = nullptr;
+    // From here no device callback enters the bridge; wait for any that is inside (they never
+    // block, so this is short). After that the callback cannot run again, whatever SDL does.
+    state->closing.store(true);
+    while (state->busy.load() != 0) std::this_thread::yield();
+    const SDL_AudioDeviceID playbackId = state->playbackId;
+    const SDL_AudioDeviceID captureId = state->captureId;
+    pipewire_audio::Duplex* pipewire = state->pipewire;
+    const bool closed = close_within_timeout([playbackId, captureId, pipewire] {
+        // Playback first: its thread runs the callback.
+        if (playbackId != 0) SDL_CloseAudioDevice(playbackId);
+        if (captureId != 0) SDL_CloseAudioDevice(captureId);
+        pipewire_audio::Close(pipewire);
+    });
+    if (closed) {
+        delete state;
+    } else {
+        // A device thread is stuck in the sound server and may still call back into the state:
+        // it stays, closed to the callbacks, until the process ends.
+        g_abandonedDevices.fetch_add(1);
+    }
 }
 
 uint32_t audio_device_ring_fill(const AudioDevice* device) {
-    return device != nullptr && device->sdl != nullptr ? device->sdl->ring->fill() : 0;
+    return device != nullptr && device->sdl != nullptr
+               ? device->counters.waitingFrames.load(std::memory_order_relaxed)
+               : 0;
 }
+
+bool audio_devices_abandoned() { return g_abandonedDevices.load() > 0; }

@@ -72,7 +72,7 @@ TEST(RunCallback, WithoutACallbackPlaysSilence) {
 
 TEST(OfflineDevice, ExposesWhatTheCallbackReadsAndNeedsNoSdl) {
     AudioDevice device;
-    device.underruns = 5;
+    device.counters.underruns = 5;
     audio_device_init_offline(&device, 2, 1, 44100, RecordingCallback);
     EXPECT_EQ(device.capture.channels, 2u);
     EXPECT_EQ(device.capture.format, SampleFormat::f32);
@@ -81,7 +81,7 @@ TEST(OfflineDevice, ExposesWhatTheCallbackReadsAndNeedsNoSdl) {
     EXPECT_EQ(device.playback.format, SampleFormat::f32);
     EXPECT_EQ(device.periodFrames, 441u);
     EXPECT_EQ(device.dataCallback, &RecordingCallback);
-    EXPECT_EQ(device.underruns.load(), 0u);
+    EXPECT_EQ(device.counters.underruns.load(), 0u);
     EXPECT_EQ(device.sdl, nullptr);
     EXPECT_EQ(audio_device_ring_fill(&device), 0u);
     EXPECT_NE(audio_device_start(&device), 0) << "there is nothing to start";

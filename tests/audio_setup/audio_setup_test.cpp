@@ -17,7 +17,7 @@
 #include "audio/AudioSetup.h"
 #include "config/PortableConfig.h"
 #include "support/ChildProcess.h"
-#include "support/PrivatePulse.h"
+#include "support/PrivateSoundServer.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -203,9 +203,9 @@ TEST(AudioSetup, NoSoundSystemFailsTheContext) {
 }
 
 TEST(AudioSetup, PrivatePulseOffersTheSystemDefaultsAndRunsTheDevice) {
-    PrivatePulse pulse;
+    PrivateSoundServer pulse;
     std::string why;
-    if (!pulse.Start(why)) GTEST_SKIP() << why;
+    if (!pulse.Start("pulseaudio", why)) GTEST_SKIP() << why;
 
     TempDir dir;
     {

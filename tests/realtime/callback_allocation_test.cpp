@@ -16,6 +16,7 @@
 #include "app/MoravelState.h"
 #include "audio/AudioLayer.h"
 #include "audio/AudioSetup.h"
+#include "audio/DuplexBridge.h"
 #include "audio/ProcessingCallback.h"
 #include "support/ProgramState.h"
 
@@ -162,4 +163,49 @@ TEST(CallbackRealtime, TheCounterSeesAllocations) {
     StartCountingAllocations();
     processor.setPitchSemiTones(4.0);
     EXPECT_GT(StopCountingAllocations().insideSoundTouch, 0u) << "a pitch change is recognised";
+}
+
+// The live path around the callback: chunks into the bridge on one side, the resampler at a
+// changing ratio and the callback on the other, with the clocks 300 ppm apart.
+TEST(CallbackRealtime, TheDuplexBridgeAllocatesNothingOnEitherSide) {
+    ResetProcessingState();
+    NeutralProcessing();
+    SS_VavorOzodediEffect = 8;
+    AudioDevice device;
+    audio_device_init_offline(&device, 1, 1, 48000, data_callback);
+    DuplexBridge::Layout layout;
+    layout.spareFrames = 200;
+    DuplexBridge bridge(
+        layout, device.counters,
+        [](void* user, float* output, float* input, uint32_t frames) {
+            audio_device_run_callback(static_cast<AudioDevice*>(user), output, input, frames);
+        },
+        &device);
+    std::vector<float> chunk(120);
+    std::vector<float> out(256);
+    uint64_t phase = 0;
+    double captured = 0.0;
+    double played = 0.0;
+    AllocationCount total;
+    for (int step = 0; step < 20000; ++step) {
+        const bool counting = step > 4000;  // the pitch processors grow their queues first
+        if (counting) StartCountingAllocations();
+        while (captured <= played + 0.002) {
+            FillBlock(chunk, phase, 1);
+            bridge.capture(chunk.data(), 120, static_cast<uint64_t>(captured * 1e9));
+            captured += 120.0 / (48000.0 * 1.0003);
+        }
+        bridge.render(out.data(), 256, static_cast<uint64_t>(played * 1e9));
+        played += 256.0 / 48000.0;
+        if (counting) {
+            const AllocationCount count = StopCountingAllocations();
+            total.other += count.other;
+            total.insideSoundTouch += count.insideSoundTouch;
+        }
+    }
+    EXPECT_EQ(total.other, 0u);
+    EXPECT_EQ(total.insideSoundTouch, 0u);
+    EXPECT_EQ(device.counters.underruns.load(), 0u);
+    EXPECT_NE(device.counters.lowestRatioPpm.load(), device.counters.highestRatioPpm.load())
+        << "the ratio moved while allocations were counted";
 }

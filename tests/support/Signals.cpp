@@ -112,3 +112,49 @@ std::vector<float> LoudestWindow(const std::vector<float>& samples, size_t lengt
     }
     return std::vector<float>(samples.begin() + bestStart, samples.begin() + bestStart + length);
 }
+
+std::vector<size_t> ToneBreaks(const std::vector<float>& samples, double hz, uint32_t rate,
+                               float threshold) {
+    std::vector<size_t> breaks;
+    const double twoCos = 2.0 * std::cos(2.0 * M_PI * hz / rate);
+    for (size_t n = 2; n < samples.size(); ++n) {
+        const double residual = samples[n] - twoCos * samples[n - 1] + samples[n - 2];
+        if (std::fabs(residual) > threshold) breaks.push_back(n);
+    }
+    return breaks;
+}
+
+std::vector<size_t> GroupEvents(const std::vector<size_t>& positions, size_t gap) {
+    std::vector<size_t> events;
+    for (size_t i = 0; i < positions.size(); ++i) {
+        if (i == 0 || positions[i] - positions[i - 1] >= gap) events.push_back(positions[i]);
+    }
+    return events;
+}
+
+std::vector<float> AudiblePart(const std::vector<float>& samples, float level, size_t margin) {
+    size_t first = samples.size();
+    size_t last = 0;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        if (std::fabs(samples[i]) > level) {
+            first = std::min(first, i);
+            last = i;
+        }
+    }
+    if (first >= samples.size() || last < first + 2 * margin) return {};
+    return std::vector<float>(samples.begin() + first + margin, samples.begin() + last - margin);
+}
+
+std::vector<size_t> ZeroRuns(const std::vector<float>& samples, size_t minLength) {
+    std::vector<size_t> runs;
+    size_t run = 0;
+    for (size_t i = 0; i <= samples.size(); ++i) {
+        if (i < samples.size() && samples[i] == 0.0f) {
+            ++run;
+            continue;
+        }
+        if (run >= minLength) runs.push_back(run);
+        run = 0;
+    }
+    return runs;
+}

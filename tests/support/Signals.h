@@ -25,3 +25,21 @@ double RmsDb(const std::vector<float>& samples);
 
 // The `length` samples around the loudest stretch of the recording.
 std::vector<float> LoudestWindow(const std::vector<float>& samples, size_t length);
+
+// Where a steady sine of `hz` breaks: the indices n at which the sine's own recurrence,
+// |y[n] − 2cos(ω)·y[n−1] + y[n−2]|, exceeds `threshold`. A continuous tone gives none; a cut,
+// a dropped or repeated stretch or inserted silence gives one where it starts and one where
+// it ends.
+std::vector<size_t> ToneBreaks(const std::vector<float>& samples, double hz, uint32_t rate,
+                               float threshold = 0.02f);
+
+// Positions closer than `gap` to the previous one belong to the same event; the first
+// position of every event.
+std::vector<size_t> GroupEvents(const std::vector<size_t>& positions, size_t gap);
+
+// The samples from where the signal first exceeds `level` to where it last does, less
+// `margin` at both ends: the steady part of a recorded tone, without the silence around it.
+std::vector<float> AudiblePart(const std::vector<float>& samples, float level, size_t margin);
+
+// Lengths of the runs of at least `minLength` samples that are exactly 0.
+std::vector<size_t> ZeroRuns(const std::vector<float>& samples, size_t minLength);

@@ -1,4 +1,4 @@
-#include "PrivatePulse.h"
+#include "PrivateSoundServer.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,12 +9,12 @@ const std::string kHarness = std::string(MORAVEL_SOURCE_DIR) + "/scripts/pulse-h
 
 }  // namespace
 
-bool PrivatePulse::Start(std::string& why) {
-    if (std::system(("bash " + kHarness + " check 2>/dev/null").c_str()) != 0) {
-        why = "pulseaudio, pactl, paplay or parec is not installed";
+bool PrivateSoundServer::Start(const std::string& server, std::string& why) {
+    if (std::system(("bash " + kHarness + " check " + server + " 2>/dev/null").c_str()) != 0) {
+        why = "the tools of a private " + server + " server are not installed";
         return false;
     }
-    FILE* out = popen(("bash " + kHarness + " start").c_str(), "r");
+    FILE* out = popen(("bash " + kHarness + " start " + server).c_str(), "r");
     if (out == nullptr) {
         why = "cannot run " + kHarness;
         return false;
@@ -28,19 +28,35 @@ bool PrivatePulse::Start(std::string& why) {
         const size_t eq = text.find('=');
         if (eq == std::string::npos) continue;
         const std::string name = text.substr(7, eq - 7);
-        const std::string value = text.substr(eq + 1);
+        std::string value = text.substr(eq + 1);
+        if (value == "''") value.clear();  // an empty value as the shell quotes it
         setenv(name.c_str(), value.c_str(), 1);
         if (name == "PULSE_HARNESS_DIR") dir_ = value;
     }
     if (pclose(out) != 0 || dir_.empty()) {
-        why = "the private PulseAudio daemon did not start";
+        why = "the private " + server + " server did not start";
         return false;
     }
+    server_ = server;
     return true;
 }
 
-void PrivatePulse::Stop() {
+bool PrivateSoundServer::AddProbe() {
+    return std::system(("bash " + kHarness + " probe").c_str()) == 0;
+}
+
+void PrivateSoundServer::RemoveProbe() {
+    std::system(("bash " + kHarness + " unprobe").c_str());
+}
+
+void PrivateSoundServer::Stop() {
     if (dir_.empty()) return;
     std::system(("bash " + kHarness + " stop " + dir_).c_str());
     dir_.clear();
+}
+
+std::vector<std::string> LiveSoundServers() {
+    const char* only = std::getenv("MORAVEL_SOUND_SERVER");
+    if (only != nullptr && *only != '\0') return {only};
+    return {"pulseaudio", "pipewire"};
 }

@@ -1,0 +1,277 @@
+// The live path through a real sound server, measured beside the server's own loopback in the
+// same run: a private PulseAudio or PipeWire (scripts/pulse-harness.sh), "Microphone" (the fake
+// mic's monitor) to "Virtual cable", a continuous 1 kHz tone played in and the cable's monitor
+// recorded. Prints figures; passes or fails nothing.
+//
+//   build/bench/live_glitch_bench [--seconds N] [--server pulseaudio|pipewire]...
+//                                 [--mode loopback|off|chain]... [--load N]
+//
+// Modes: "loopback" is the server's module-loopback latency_msec=20 (the yardstick), "off" the
+// program with processing off, "chain" the program with Robot then Baby Pitch, Echo and noise
+// removal. --load starts N busy processes at normal priority for the whole run.
+//
+// Figures per run: dropouts (events where the tone breaks: ToneBreaks grouped within 25 ms;
+// for the chain, whose output is not a tone, runs of 32 or more exact zeros), the added
+// latency at the start and at the end (clicks through the probe), and for the program the
+// layer's own counters and its CPU share. Server-side underruns are counted from the server's
+// log when the harness was started with logging (PULSE_HARNESS_LOG_LEVEL=debug for PulseAudio,
+// PIPEWIRE_DEBUG=3 for PipeWire).
+#include <SDL.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/MoravelState.h"
+#include "audio/AudioLayer.h"
+#include "audio/AudioSetup.h"
+#include "audio/ProcessingCallback.h"
+#include "support/LiveAudio.h"
+#include "support/PrivateSoundServer.h"
+#include "support/ProgramState.h"
+#include "support/Signals.h"
+
+namespace {
+
+constexpr uint32_t kRate = 48000;
+constexpr double kToneHz = 1000.0;
+
+struct Options {
+    double seconds = 600.0;
+    std::vector<std::string> servers;
+    std::vector<std::string> modes;
+    int load = 0;
+    std::string driver;  // SDL's audio driver; empty: the harness's (pulseaudio)
+};
+
+void Sleep(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+std::string Run(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return out;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
+    pclose(pipe);
+    while (!out.empty() && out.back() == '\n') out.pop_back();
+    return out;
+}
+
+// Lines of the server's log that report an underrun or overrun of a stream.
+int ServerXruns(const std::string& dir) {
+    const std::string count = Run("cat '" + dir + "'/daemon.log 2>/dev/null | grep -c -i -E "
+                                  "'underrun|overrun|overflow'");
+    return std::atoi(count.c_str());
+}
+
+const AudioDeviceInfo* Find(const std::vector<AudioDeviceInfo>& list, const std::string& name) {
+    for (const AudioDeviceInfo& info : list) {
+        if (info.name == name) return &info;
+    }
+    return nullptr;
+}
+
+// The program's settings for a mode.
+void ApplyMode(const std::string& mode) {
+    NeutralProcessing();
+    if (mode == "off") {
+        SS_MORAVEL_ACTIVE = false;
+    } else if (mode == "chain") {
+        SS_VavorOzodediEffect = 20;
+        SS_ChainEffect_1 = 4;
+        SS_ChainEffect_2 = 8;
+        SS_EffectType = 2;
+        SS_EnableNoiseRemoval = true;
+    }
+}
+
+struct Figures {
+    int dropouts = -1;
+    std::string detail;
+    double latencyStart = NAN;
+    double latencyEnd = NAN;
+    double cpuPercent = NAN;
+    int serverXruns = 0;
+};
+
+// The tone, then the dropouts of its recording.
+void MeasureTone(const std::string& mode, double seconds, const std::string& work, Figures& f) {
+    live::Recorder recorder;
+    recorder.Start("virtual_cable.monitor", kRate, work + "/tone.raw");
+    Sleep(0.3);
+    live::Play("fake_mic", Tone(kToneHz, 0.5f, seconds, kRate), kRate, work);
+    Sleep(0.3);
+    const std::vector<float> recorded = recorder.Stop();
+    const std::vector<float> steady = AudiblePart(recorded, 0.05f, kRate / 10);
+    if (mode == "chain") {
+        const std::vector<size_t> runs = ZeroRuns(steady, 32);
+        f.dropouts = static_cast<int>(runs.size());
+        f.detail = "zero runs of 32+ samples";
+    } else {
+        const std::vector<size_t> breaks = ToneBreaks(steady, kToneHz, kRate);
+        const std::vector<size_t> events = GroupEvents(breaks, kRate / 40);
+        f.dropouts = static_cast<int>(events.size());
+        const std::vector<size_t> zeros = ZeroRuns(steady, 8);
+        size_t longest = 0;
+        for (size_t run : zeros) longest = std::max(longest, run);
+        f.detail = std::to_string(zeros.size()) + " zero runs, longest " + std::to_string(longest);
+    }
+    const double heard = static_cast<double>(steady.size()) / kRate;
+    if (heard < seconds * 0.9) f.detail += "; only " + std::to_string(heard) + " s of tone heard";
+}
+
+void RunCase(PrivateSoundServer& server, const std::string& mode, double seconds,
+             const std::string& work) {
+    Figures f;
+    const int xrunsBefore = ServerXruns(server.dir());
+    std::string module;
+    AudioContext context;
+    AudioDevice device;
+    double cpuStart = 0.0;
+    auto wallStart = std::chrono::steady_clock::now();
+    if (mode == "loopback") {
+        module = Run("pactl load-module module-loopback source=microphone sink=virtual_cable "
+                     "latency_msec=20");
+    } else {
+        ApplyMode(mode);
+        if (audio_context_init(&context) != 0 ||
+            audio_context_get_devices(&context, nullptr, nullptr, nullptr, nullptr) != 0) {
+            std::printf("%-10s %-8s cannot create the audio context\n", server.server().c_str(),
+                        mode.c_str());
+            return;
+        }
+        AudioDeviceConfig config = audio_device_config_init_duplex();
+        config.capture.pDeviceID = Find(context.capture, "Microphone");
+        config.playback.pDeviceID = Find(context.playback, "Virtual cable");
+        config.capture.channels = 1;
+        config.playback.channels = 1;
+        config.dataCallback = data_callback;
+        if (config.capture.pDeviceID == nullptr || config.playback.pDeviceID == nullptr ||
+            audio_device_init(&context, &config, &device) != 0) {
+            std::printf("%-10s %-8s cannot open the devices: %s\n", server.server().c_str(),
+                        mode.c_str(), SDL_GetError());
+            audio_context_uninit(&context);
+            return;
+        }
+        ResetPitchEffects();
+        audio_device_start(&device);
+        cpuStart = CpuSeconds();
+        wallStart = std::chrono::steady_clock::now();
+    }
+    Sleep(1.0);
+    f.latencyStart = live::ProbeLatencyMs(server, work, kRate);
+    MeasureTone(mode, seconds, work, f);
+    f.latencyEnd = live::ProbeLatencyMs(server, work, kRate);
+    std::string counters;
+    if (mode == "loopback") {
+        Run("pactl unload-module " + module);
+    } else {
+        const double wall =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+        f.cpuPercent = 100.0 * (CpuSeconds() - cpuStart) / wall;
+        counters = live::DescribeCounters(device.counters);
+        audio_device_uninit(&device);
+        audio_context_uninit(&context);
+        applicationClear();
+    }
+    f.serverXruns = ServerXruns(server.dir()) - xrunsBefore;
+    std::printf("%-10s %-8s %5.0f s: dropouts %d (%s); latency %.1f ms at start, %.1f ms at end; "
+                "server xrun reports %d",
+                server.server().c_str(), mode.c_str(), seconds, f.dropouts, f.detail.c_str(),
+                f.latencyStart, f.latencyEnd, f.serverXruns);
+    if (mode != "loopback") std::printf("; CPU %.1f %%; %s", f.cpuPercent, counters.c_str());
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+std::vector<pid_t> StartLoad(int count) {
+    std::vector<pid_t> pids;
+    for (int i = 0; i < count; ++i) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            volatile unsigned long spin = 0;
+            for (;;) spin = spin + 1;
+        }
+        pids.push_back(pid);
+    }
+    return pids;
+}
+
+void StopLoad(const std::vector<pid_t>& pids) {
+    for (pid_t pid : pids) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+}
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (i + 1 >= argc) return false;
+        const std::string value = argv[++i];
+        if (arg == "--seconds") {
+            options.seconds = std::atof(value.c_str());
+        } else if (arg == "--server") {
+            options.servers.push_back(value);
+        } else if (arg == "--mode") {
+            options.modes.push_back(value);
+        } else if (arg == "--load") {
+            options.load = std::atoi(value.c_str());
+        } else if (arg == "--driver") {
+            options.driver = value;
+        } else {
+            return false;
+        }
+    }
+    if (options.servers.empty()) options.servers = {"pulseaudio", "pipewire"};
+    if (options.modes.empty()) options.modes = {"loopback", "off", "chain"};
+    return options.seconds > 0.0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fprintf(stderr,
+                     "usage: %s [--seconds N] [--server pulseaudio|pipewire]... "
+                     "[--mode loopback|off|chain]... [--load N]\n",
+                     argv[0]);
+        return 2;
+    }
+    char pattern[] = "/tmp/moravel-bench.XXXXXX";
+    if (mkdtemp(pattern) == nullptr) return 1;
+    const std::string work = pattern;
+    const std::vector<pid_t> load = StartLoad(options.load);
+    if (options.load > 0) std::printf("under load: %d busy processes\n", options.load);
+    for (const std::string& name : options.servers) {
+        PrivateSoundServer server;
+        std::string why;
+        if (!server.Start(name, why)) {
+            std::printf("%-10s not measured: %s\n", name.c_str(), why.c_str());
+            continue;
+        }
+        if (!options.driver.empty()) setenv("SDL_AUDIODRIVER", options.driver.c_str(), 1);
+        for (const std::string& mode : options.modes) RunCase(server, mode, options.seconds, work);
+        server.Stop();
+    }
+    StopLoad(load);
+    Run("rm -rf '" + work + "'");
+    return 0;
+}

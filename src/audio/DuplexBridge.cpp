@@ -1,0 +1,161 @@
+#include "audio/DuplexBridge.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Blocks of captured audio the ring can hold: room for a stalled playback side to be noticed
+// and its backlog dropped before the ring overflows.
+constexpr uint32_t kRingBlocks = 32;
+// Beyond the target, blocks of backlog tolerated before the oldest frames are dropped.
+constexpr uint32_t kBacklogBlocks = 4;
+
+int32_t ToPpm(double ratio) { return static_cast<int32_t>(std::lround((ratio - 1.0) * 1e6)); }
+
+// The most input frames one block can take at the largest ratio.
+uint32_t MaxBlockInput(uint32_t blockFrames, double maxDeviation) {
+    return static_cast<uint32_t>(std::ceil(blockFrames * (1.0 + maxDeviation))) +
+           DriftResampler::kTaps;
+}
+
+}  // namespace
+
+DuplexBridge::DuplexBridge(const Layout& layout, DuplexCounters& counters, RunBlock run,
+                           void* user, const RateController::Tuning& tuning)
+    : layout_(layout),
+      counters_(counters),
+      run_(run),
+      user_(user),
+      ring_(layout.captureChannels, kRingBlocks * layout.blockFrames),
+      controller_(layout.sampleRate, layout.blockFrames, layout.spareFrames, tuning),
+      backlogLimit_(kBacklogBlocks * layout.blockFrames),
+      resampler_(layout.captureChannels, MaxBlockInput(layout.blockFrames, tuning.maxDeviation)) {
+    staged_.assign(static_cast<size_t>(MaxBlockInput(layout.blockFrames, tuning.maxDeviation)) *
+                       layout.captureChannels,
+                   0.0f);
+    input_.assign(static_cast<size_t>(layout.blockFrames) * layout.captureChannels, 0.0f);
+    queue_.assign(static_cast<size_t>(layout.blockFrames) * layout.playbackChannels, 0.0f);
+}
+
+void DuplexBridge::capture(const float* frames, uint32_t count, uint64_t nowNs) {
+    const uint64_t lastNs = lastChunkNs_.load(std::memory_order_relaxed);
+    if (lastNs != 0 && nowNs > lastNs) {
+        const uint64_t gapUs = (nowNs - lastNs) / 1000;
+        const uint64_t blockUs = 1000000ull * layout_.blockFrames / layout_.sampleRate;
+        if (gapUs > blockUs) counters_.lateChunks.fetch_add(1, std::memory_order_relaxed);
+        if (gapUs > counters_.longestChunkGapUs.load(std::memory_order_relaxed)) {
+            counters_.longestChunkGapUs.store(gapUs, std::memory_order_relaxed);
+        }
+    }
+    counters_.captureChunks.fetch_add(1, std::memory_order_relaxed);
+    const uint32_t stored = ring_.push(frames, count);
+    if (stored < count) counters_.droppedFrames.fetch_add(count - stored, std::memory_order_relaxed);
+    // Published after the frames: a reader that sees this time also sees them in the ring.
+    lastChunkFrames_.store(count, std::memory_order_relaxed);
+    lastChunkNs_.store(nowNs, std::memory_order_release);
+}
+
+uint32_t DuplexBridge::steadyWaitingFrames(uint64_t nowNs) const {
+    const uint64_t lastNs = lastChunkNs_.load(std::memory_order_acquire);
+    const uint32_t waiting = waitingFrames();
+    if (lastNs == 0 || nowNs <= lastNs) return waiting;
+    const uint64_t since = (nowNs - lastNs) * layout_.sampleRate / 1000000000u;
+    return waiting +
+           static_cast<uint32_t>(std::min<uint64_t>(since, lastChunkFrames_.load(std::memory_order_relaxed)));
+}
+
+void DuplexBridge::render(float* out, uint32_t count, uint64_t nowNs) {
+    const uint32_t channels = layout_.playbackChannels;
+    nowNs_ = nowNs;
+    while (count > 0) {
+        if (queued_ == 0 && !primed_) {
+            // Too little waits yet: silence for this request only, so the first block starts
+            // as soon as enough is there, not a whole block later. When the playback side's
+            // requests do not divide a block, two blocks can be asked for within one request's
+            // time, so that much more is waited for; the ratio takes the surplus back.
+            const uint32_t uneven = layout_.blockFrames % count != 0 ? count : 0;
+            if (steadyWaitingFrames(nowNs) < layout_.blockFrames + layout_.spareFrames + uneven) {
+                std::memset(out, 0, static_cast<size_t>(count) * channels * sizeof(float));
+                counters_.primingBlocks.fetch_add(1, std::memory_order_relaxed);
+                return;
+            }
+        }
+        if (queued_ == 0) {
+            produceBlock();
+            queued_ = layout_.blockFrames;
+        }
+        const uint32_t n = std::min(count, queued_);
+        const size_t from = static_cast<size_t>(layout_.blockFrames - queued_) * channels;
+        std::memcpy(out, &queue_[from], static_cast<size_t>(n) * channels * sizeof(float));
+        out += static_cast<size_t>(n) * channels;
+        queued_ -= n;
+        count -= n;
+    }
+}
+
+void DuplexBridge::publishRatio(double ratio) {
+    const int32_t ppm = ToPpm(ratio);
+    counters_.ratioPpm.store(ppm, std::memory_order_relaxed);
+    if (ppm < counters_.lowestRatioPpm.load(std::memory_order_relaxed)) {
+        counters_.lowestRatioPpm.store(ppm, std::memory_order_relaxed);
+    }
+    if (ppm > counters_.highestRatioPpm.load(std::memory_order_relaxed)) {
+        counters_.highestRatioPpm.store(ppm, std::memory_order_relaxed);
+    }
+}
+
+uint32_t DuplexBridge::resampleBlock(double ratio) {
+    const uint32_t block = layout_.blockFrames;
+    const uint32_t wanted = std::min(resampler_.inputNeeded(block, ratio),
+                                     static_cast<uint32_t>(staged_.size() / layout_.captureChannels));
+    const uint32_t got = ring_.pop(staged_.data(), wanted);
+    resampler_.add(staged_.data(), got);
+    return resampler_.process(input_.data(), block, ratio);
+}
+
+void DuplexBridge::produceBlock() {
+    const uint32_t block = layout_.blockFrames;
+    const uint32_t target = block + layout_.spareFrames;
+    uint32_t waiting = waitingFrames();
+    counters_.waitingFrames.store(waiting, std::memory_order_relaxed);
+    const uint32_t spare = waiting > block ? waiting - block : 0;
+    if (primed_ && spare < counters_.lowestSpareFrames.load(std::memory_order_relaxed)) {
+        counters_.lowestSpareFrames.store(spare, std::memory_order_relaxed);
+    }
+
+    if (!primed_) {
+        if (!started_ && waiting > target + block) {
+            // Nothing has been played yet: what waited longer than that is only delay.
+            ring_.discard(waiting - target - block);
+            waiting = target + block;
+        }
+        started_ = true;
+        primed_ = true;
+    } else if (waiting > target + backlogLimit_) {
+        // A stalled side left more than the limit waiting: catching up by the ratio alone would
+        // take minutes, so the oldest frames go.
+        const uint32_t dropped = ring_.discard(waiting - target);
+        counters_.droppedFrames.fetch_add(dropped, std::memory_order_relaxed);
+        waiting -= dropped;
+    }
+
+    const double ratio =
+        controller_.update(static_cast<int64_t>(steadyWaitingFrames(nowNs_)) - block);
+    publishRatio(ratio);
+
+    const uint32_t made = resampleBlock(ratio);
+    if (made < block) {
+        // The capture side ran dry: the rest of the block is silence, and blocks wait until
+        // the target is there again instead of running dry block after block.
+        const size_t from = static_cast<size_t>(made) * layout_.captureChannels;
+        std::fill(input_.begin() + static_cast<std::ptrdiff_t>(from), input_.end(), 0.0f);
+        counters_.underruns.fetch_add(1, std::memory_order_relaxed);
+        counters_.silencedFrames.fetch_add(block - made, std::memory_order_relaxed);
+        controller_.restartWindow();
+        primed_ = false;
+    }
+    counters_.blocks.fetch_add(1, std::memory_order_relaxed);
+    run_(user_, queue_.data(), input_.data(), block);
+}

@@ -1,0 +1,86 @@
+#pragma once
+// Where the capture and playback threads of a duplex device meet, without SDL, so that tests
+// drive it with simulated clocks.
+//
+// The capture thread pushes chunks into a lock-free ring. The playback thread asks for chunks
+// of its own size; whenever its queue is empty, one block of exactly `blockFrames` captured
+// frames is taken from the ring through a resampler and handed to the processing callback,
+// whose output fills the queue again. The resampler's ratio follows a RateController that
+// keeps a small, steady number of captured frames waiting: two device clocks that differ
+// cost neither dropped nor repeated audio, and the delay does not creep.
+//
+// Silence is played only while the capture side has not delivered enough yet: at the start,
+// and after it ran dry (counted). Captured audio is thrown away only when a stalled side left
+// a backlog far beyond the target, or the ring is full (counted).
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "audio/DriftResampler.h"
+#include "audio/DuplexCounters.h"
+#include "audio/FrameRing.h"
+#include "audio/RateController.h"
+
+class DuplexBridge {
+public:
+    struct Layout {
+        uint32_t captureChannels = 1;
+        uint32_t playbackChannels = 1;
+        uint32_t sampleRate = 48000;
+        uint32_t blockFrames = 480;  // what the processing callback gets, every time
+        uint32_t spareFrames = 0;    // captured frames kept waiting beyond a block
+    };
+    // Runs the processing for one block: `input` holds blockFrames captured frames (writable),
+    // `output` takes blockFrames playback frames.
+    using RunBlock = void (*)(void* user, float* output, float* input, uint32_t frames);
+
+    DuplexBridge(const Layout& layout, DuplexCounters& counters, RunBlock run, void* user,
+                 const RateController::Tuning& tuning = RateController::Tuning{});
+    DuplexBridge(const DuplexBridge&) = delete;
+    DuplexBridge& operator=(const DuplexBridge&) = delete;
+
+    // Capture thread: `count` frames arrived at `nowNs` on a monotonic clock.
+    void capture(const float* frames, uint32_t count, uint64_t nowNs);
+    // Playback thread: the next `count` frames for the playback device, asked for at `nowNs`.
+    void render(float* out, uint32_t count, uint64_t nowNs);
+
+    // Frames a stalled side may leave waiting beyond the target before the oldest are dropped.
+    uint32_t backlogLimit() const { return backlogLimit_; }
+    const Layout& layout() const { return layout_; }
+
+    // Captured frames not yet turned into blocks: in the ring and inside the resampler.
+    uint32_t waitingFrames() const { return ring_.fill() + resampler_.pending(); }
+    // What waits at `nowNs` as if the capture side delivered frame by frame: the frames that
+    // wait, plus those recorded since the last chunk arrived (at most one chunk's worth). It
+    // moves smoothly where the frames waiting jump by whole chunks.
+    uint32_t steadyWaitingFrames(uint64_t nowNs) const;
+
+private:
+    // Playback thread: the next block into queue_, or silence while too little is waiting.
+    void produceBlock();
+    // Resamples captured frames into input_; returns the frames made (blockFrames unless the
+    // ring ran dry).
+    uint32_t resampleBlock(double ratio);
+    void publishRatio(double ratio);
+
+    Layout layout_;
+    DuplexCounters& counters_;
+    RunBlock run_;
+    void* user_;
+    FrameRing ring_;
+    RateController controller_;
+    uint32_t backlogLimit_;
+    // Playback thread only.
+    DriftResampler resampler_;
+    std::vector<float> staged_;  // captured frames on their way from the ring to the resampler
+    std::vector<float> input_;   // one block for the callback, capture channels
+    std::vector<float> queue_;   // one block from the callback, playback channels
+    uint32_t queued_ = 0;        // frames of queue_ not yet played
+    bool started_ = false;       // the first block of captured audio has been made
+    bool primed_ = false;        // enough captured frames wait to make blocks
+    uint64_t nowNs_ = 0;         // when the playback side asked last
+    // Written by the capture thread: when the last chunk came and how long it was.
+    std::atomic<uint64_t> lastChunkNs_{0};
+    std::atomic<uint32_t> lastChunkFrames_{0};
+};

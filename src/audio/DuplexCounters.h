@@ -1,0 +1,34 @@
+#pragma once
+// What the duplex device's threads saw, for tests, benchmarks and the curious: written by the
+// device threads with relaxed stores, read by anyone.
+#include <atomic>
+#include <cstdint>
+
+struct DuplexCounters {
+    std::atomic<uint64_t> captureChunks{0};
+    std::atomic<uint64_t> lateChunks{0};         // arriving more than a block after the last
+    std::atomic<uint64_t> longestChunkGapUs{0};
+    std::atomic<uint64_t> blocks{0};             // blocks made of captured audio
+    std::atomic<uint64_t> primingBlocks{0};      // silent blocks while the capture side starts
+    std::atomic<uint64_t> underruns{0};          // blocks that ran out of captured frames
+    std::atomic<uint64_t> silencedFrames{0};     // frames of those blocks played as silence
+    std::atomic<uint64_t> droppedFrames{0};      // captured frames thrown away
+    std::atomic<int32_t> ratioPpm{0};            // resampling ratio - 1, in millionths
+    std::atomic<int32_t> lowestRatioPpm{0};
+    std::atomic<int32_t> highestRatioPpm{0};
+    std::atomic<uint32_t> waitingFrames{0};      // captured frames waiting before the last block
+    std::atomic<uint32_t> lowestSpareFrames{UINT32_MAX};  // the fewest beyond a block, ever
+
+    void reset() {
+        for (std::atomic<uint64_t>* counter :
+             {&captureChunks, &lateChunks, &longestChunkGapUs, &blocks, &primingBlocks,
+              &underruns, &silencedFrames, &droppedFrames}) {
+            counter->store(0, std::memory_order_relaxed);
+        }
+        for (std::atomic<int32_t>* ppm : {&ratioPpm, &lowestRatioPpm, &highestRatioPpm}) {
+            ppm->store(0, std::memory_order_relaxed);
+        }
+        waitingFrames.store(0, std::memory_order_relaxed);
+        lowestSpareFrames.store(UINT32_MAX, std::memory_order_relaxed);
+    }
+};

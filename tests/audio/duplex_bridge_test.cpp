@@ -1,0 +1,224 @@
+// The meeting point of the capture and playback threads, driven by simulated clocks: a capture
+// clock that runs fast or slow, chunks that arrive with jitter, a capture side that stalls and
+// a playback side that stalls. What comes out must be the tone that went in, with no sample
+// dropped or repeated, at a steady delay.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "audio/DriftResampler.h"
+#include "audio/DuplexBridge.h"
+#include "audio/RateController.h"
+#include "support/Signals.h"
+
+namespace {
+
+constexpr uint32_t kRate = 48000;
+constexpr uint32_t kBlock = 480;
+constexpr uint32_t kChunk = 120;
+constexpr uint32_t kSpare = kChunk + DriftResampler::kTaps / 2 + kChunk / 2;
+constexpr double kToneHz = 440.0;
+
+// The processing callback of the simulation: the block passes unchanged.
+void PassBlock(void*, float* output, float* input, uint32_t frames) {
+    for (uint32_t i = 0; i < frames; ++i) output[i] = input[i];
+}
+
+struct Stall {
+    double at = -1.0;      // seconds; negative: none
+    double seconds = 0.0;  // how long the side delivers or asks for nothing
+};
+
+struct Simulation {
+    double capturePpm = 0.0;     // the capture clock's error against the playback clock
+    double jitterSeconds = 0.0;  // each chunk arrives up to this much late
+    Stall captureStall;
+    Stall playbackStall;
+    uint32_t playbackChunk = kChunk;
+};
+
+struct Outcome {
+    std::vector<float> played;
+    std::vector<uint32_t> waiting;  // frames waiting before each block
+    std::vector<double> ratioPpm;   // the ratio each block was made at
+};
+
+bool Within(const Stall& stall, double time) {
+    return stall.at >= 0.0 && time >= stall.at && time < stall.at + stall.seconds;
+}
+
+// Runs `seconds` of both clocks; the capture side records a steady tone into the bridge.
+Outcome Simulate(const Simulation& sim, double seconds, DuplexCounters& counters) {
+    DuplexBridge::Layout layout;
+    layout.sampleRate = kRate;
+    layout.blockFrames = kBlock;
+    layout.spareFrames = kSpare;
+    DuplexBridge bridge(layout, counters, PassBlock, nullptr);
+
+    Outcome outcome;
+    const double captureStep = kChunk / (kRate * (1.0 + sim.capturePpm * 1e-6));
+    const double playbackStep = static_cast<double>(sim.playbackChunk) / kRate;
+    uint64_t captured = 0;
+    uint32_t jitterState = 12345;
+    double recorded = captureStep;  // when the next chunk has been recorded
+    double lastArrival = 0.0;
+    double request = 0.002;         // when the playback side asks next
+    std::vector<float> chunk(kChunk);
+    std::vector<float> out(sim.playbackChunk);
+    uint64_t blocksSeen = 0;
+    double arrival = -1.0;
+    while (request < seconds) {
+        if (arrival < 0.0) {
+            // The chunk arrives a little after it was recorded, in order, and a stalled capture
+            // side delivers what it recorded meanwhile when the stall ends.
+            jitterState = jitterState * 1664525u + 1013904223u;
+            arrival = recorded + sim.jitterSeconds * (jitterState >> 8) / 16777216.0;
+            if (Within(sim.captureStall, arrival)) arrival = sim.captureStall.at + sim.captureStall.seconds;
+            arrival = std::max(arrival, lastArrival);
+        }
+        if (arrival <= request) {
+            for (uint32_t i = 0; i < kChunk; ++i, ++captured) {
+                chunk[i] = 0.5f * static_cast<float>(std::sin(2.0 * M_PI * kToneHz * captured / kRate));
+            }
+            bridge.capture(chunk.data(), kChunk, static_cast<uint64_t>(arrival * 1e9));
+            lastArrival = arrival;
+            arrival = -1.0;
+            recorded += captureStep;
+            continue;
+        }
+        if (!Within(sim.playbackStall, request)) {
+            bridge.render(out.data(), sim.playbackChunk, static_cast<uint64_t>(request * 1e9));
+            outcome.played.insert(outcome.played.end(), out.begin(), out.end());
+            if (counters.blocks.load() > blocksSeen) {
+                blocksSeen = counters.blocks.load();
+                outcome.waiting.push_back(counters.waitingFrames.load());
+                outcome.ratioPpm.push_back(counters.ratioPpm.load());
+            }
+        }
+        request += playbackStep;
+    }
+    return outcome;
+}
+
+// The breaks of a played tone after it started.
+std::vector<size_t> Breaks(const std::vector<float>& played) {
+    return ToneBreaks(AudiblePart(played, 0.01f, 64), kToneHz, kRate);
+}
+
+template <typename T>
+double MeanOfLast(const std::vector<T>& values, size_t count) {
+    double sum = 0.0;
+    for (size_t i = values.size() - count; i < values.size(); ++i) sum += values[i];
+    return sum / static_cast<double>(count);
+}
+
+}  // namespace
+
+TEST(DuplexBridge, FollowsAFastOrSlowCaptureClockWithoutLosingASample) {
+    for (const double ppm : {100.0, -100.0, 0.0}) {
+        SCOPED_TRACE(ppm);
+        DuplexCounters counters;
+        Simulation sim;
+        sim.capturePpm = ppm;
+        sim.jitterSeconds = 0.001;  // every chunk up to 1 ms late
+        const Outcome outcome = Simulate(sim, 120.0, counters);
+
+        EXPECT_EQ(counters.underruns.load(), 0u);
+        EXPECT_EQ(counters.droppedFrames.load(), 0u);
+        EXPECT_TRUE(Breaks(outcome.played).empty()) << Breaks(outcome.played).size() << " breaks";
+        // The ratio has learnt the clocks' difference: over the last 10 s, on average.
+        EXPECT_NEAR(MeanOfLast(outcome.ratioPpm, 1000), ppm, 5.0);
+        // The delay stays where it started: the frames waiting over the last 10 s.
+        const double lateMean = MeanOfLast(outcome.waiting, 1000);
+        EXPECT_NEAR(lateMean, kBlock + kSpare, kChunk);
+        EXPECT_GE(counters.lowestSpareFrames.load(), DriftResampler::kTaps / 2);
+    }
+}
+
+TEST(DuplexBridge, AChunkSizeThatDoesNotDivideTheBlockChangesNothing) {
+    DuplexCounters counters;
+    Simulation sim;
+    sim.capturePpm = 40.0;
+    sim.playbackChunk = 256;  // a server quantum of 5.3 ms
+    const Outcome outcome = Simulate(sim, 30.0, counters);
+    EXPECT_EQ(counters.underruns.load(), 0u);
+    EXPECT_EQ(counters.droppedFrames.load(), 0u);
+    EXPECT_TRUE(Breaks(outcome.played).empty());
+}
+
+TEST(DuplexBridge, ACaptureStallIsSilenceOnceThenTheDelayComesBack) {
+    DuplexCounters counters;
+    Simulation sim;
+    sim.captureStall = {10.0, 0.030};  // 30 ms without chunks, then they come in a burst
+    const Outcome outcome = Simulate(sim, 40.0, counters);
+    EXPECT_GE(counters.underruns.load(), 1u);
+    EXPECT_LE(counters.underruns.load(), 2u);
+    EXPECT_EQ(counters.droppedFrames.load(), 0u) << "a late burst is played, not thrown away";
+    EXPECT_NEAR(MeanOfLast(outcome.waiting, 500), kBlock + kSpare, kChunk)
+        << "the extra delay of the burst is taken back by the ratio";
+}
+
+TEST(DuplexBridge, AStalledPlaybackSideDropsItsBacklogOnceAndCountsIt) {
+    DuplexCounters counters;
+    Simulation sim;
+    sim.playbackStall = {5.0, 0.200};  // the playback side asks for nothing for 200 ms
+    const Outcome outcome = Simulate(sim, 20.0, counters);
+    EXPECT_GT(counters.droppedFrames.load(), 0u);
+    EXPECT_LE(counters.droppedFrames.load(), static_cast<uint64_t>(0.2 * kRate));
+    EXPECT_EQ(counters.underruns.load(), 0u);
+    EXPECT_NEAR(MeanOfLast(outcome.waiting, 500), kBlock + kSpare, kChunk);
+}
+
+TEST(RateController, LearnsAConstantClockDifferenceAndHoldsTheTarget) {
+    // The frames left over after each block, as two clocks 300 ppm apart change them.
+    const RateController::Tuning tuning;
+    for (const double drift : {300e-6, -300e-6}) {
+        RateController controller(kRate, kBlock, 200, tuning);
+        double spare = 200.0;
+        double lowest = spare;
+        for (int block = 0; block < 6000; ++block) {
+            const double ratio = controller.update(static_cast<int64_t>(std::lround(spare)));
+            spare += kBlock * (1.0 + drift) - kBlock * ratio;
+            if (block > 3000) lowest = std::min(lowest, spare);
+        }
+        // Within the ratio one frame of error asks for (21 ppm).
+        EXPECT_NEAR((controller.ratio() - 1.0) * 1e6, drift * 1e6, 25.0);
+        EXPECT_NEAR(spare, 200.0, 3.0);
+        EXPECT_GT(lowest, 190.0);
+    }
+}
+
+TEST(RateController, NeverMovesTheRatioMoreThanItsLimit) {
+    RateController controller(kRate, kBlock, 200);
+    for (int block = 0; block < 500; ++block) {
+        EXPECT_LE(std::fabs(controller.update(20000) - 1.0), 0.005 + 1e-12);
+    }
+    for (int block = 0; block < 2000; ++block) {
+        EXPECT_LE(std::fabs(controller.update(-20000) - 1.0), 0.005 + 1e-12);
+    }
+    EXPECT_LT(controller.ratio(), 1.0);
+}
+
+TEST(DriftResampler, KeepsATonesLevelAndScalesItsFrequencyByTheRatio) {
+    for (const double ratio : {1.0, 1.003, 0.997}) {
+        SCOPED_TRACE(ratio);
+        DriftResampler resampler(1, 4096);
+        const std::vector<float> tone = Tone(1000.0, 0.5f, 2.0, kRate);
+        std::vector<float> out;
+        std::vector<float> block(kBlock);
+        size_t fed = 0;
+        while (out.size() < kRate) {
+            const uint32_t need = resampler.inputNeeded(kBlock, ratio);
+            fed += resampler.add(&tone[fed], need);
+            ASSERT_EQ(resampler.process(block.data(), kBlock, ratio), kBlock);
+            out.insert(out.end(), block.begin(), block.end());
+        }
+        EXPECT_NEAR(DominantFrequency(out, 4096, kRate), 1000.0 * ratio, 0.05);
+        EXPECT_NEAR(RmsDb(std::vector<float>(out.begin() + 4096, out.end())),
+                    20.0 * std::log10(0.5 / std::sqrt(2.0)), 0.01);
+        // Nothing stays behind beyond the filter's look-ahead.
+        EXPECT_LE(resampler.pending(), DriftResampler::kTaps / 2 + 1);
+    }
+}
