@@ -206,16 +206,17 @@ std::string FormatRenderSummary(const RenderSummary& summary) {
 }
 
 int RenderFile(const RenderOptions& options, RenderSummary& summary, std::string& error) {
+    summary = RenderSummary{};
     ApplyFirstStartDefaults();
     if (!options.configFile.empty()) {
         std::string reason;
-        if (!ApplyConfigurationFile(options.configFile, reason)) {
+        if (!ApplyConfigurationFile(options.configFile, reason, summary.held)) {
             error = "cannot read configuration file " + options.configFile + ": " + reason;
             return kRenderFailed;
         }
     }
     for (const SettingAssignment& assignment : options.settings) {
-        ApplySettingAssignment(assignment);
+        ApplySettingAssignment(assignment, summary.held);
     }
 
     SF_INFO inInfo{};
@@ -263,7 +264,6 @@ int RenderFile(const RenderOptions& options, RenderSummary& summary, std::string
                               static_cast<uint32_t>(channels),
                               static_cast<uint32_t>(inInfo.samplerate), data_callback);
 
-    summary = RenderSummary{};
     summary.sampleRate = inInfo.samplerate;
     std::chrono::steady_clock::duration processing{};
     bool writeFailed = false;
@@ -313,6 +313,7 @@ int MvconsoleRenderMain(int argc, char** argv) {
     }
     RenderSummary summary;
     const int status = RenderFile(options, summary, error);
+    for (const std::string& note : summary.held) std::fprintf(stderr, "%s: %s\n", kProgram, note.c_str());
     if (status != kRenderOk) {
         std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
         return status;

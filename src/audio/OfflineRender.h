@@ -35,6 +35,7 @@ struct RenderSummary {
     uint64_t blocks = 0;
     double processingSeconds = 0.0;  // time spent in the callback
     int sampleRate = 0;
+    std::vector<std::string> held;  // settings held to what the processing can take
 };
 
 // "<frames> frames, <blocks> blocks, <s> s processing, <x>x faster than real time"

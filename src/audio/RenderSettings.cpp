@@ -6,9 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
+#include <algorithm>
 
-#include "app/MoravelState.h"
+#include <sys/stat.h>
+
 #include "config/ConfigNumbers.h"
 #include "config/PortableConfig.h"
 #include "config/Settings.h"
@@ -63,34 +64,30 @@ bool ParseSettingArgument(const std::string& argument, SettingAssignment& assign
     return true;
 }
 
-void ApplySettingAssignment(const SettingAssignment& assignment) {
-    assignment.setting->apply(assignment.number);
+void ApplySettingAssignment(const SettingAssignment& assignment, std::vector<std::string>& held) {
+    const int number = HeldToRange(*assignment.setting, assignment.number);
+    if (number != assignment.number) {
+        held.push_back(std::string(assignment.setting->key) + "=" +
+                       std::to_string(assignment.number) + " held to " + std::to_string(number));
+    }
+    assignment.setting->apply(number);
 }
 
-bool ApplyConfigurationFile(const std::string& path, std::string& error) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        error = "is a directory";
-        return false;
-    }
-    FILE* probe = std::fopen(path.c_str(), "r");
-    if (probe == nullptr) {
+bool ApplyConfigurationFile(const std::string& path, std::string& error,
+                            std::vector<std::string>& held) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {  // a missing file too: it was asked for
         error = std::strerror(errno);
         return false;
     }
-    std::fclose(probe);
-
-    // The store reads the file at its own path into its own list; both are put back after.
-    const std::string savedPath = glPortableConfiguration;
-    std::vector<PortableItem> savedList;
-    savedList.swap(gl_PortableConfig);
-    glPortableConfiguration = path;
-    Portable_ReadConfiguration();
+    std::vector<PortableItem> items;
+    if (!ReadConfigItems(path, items, error)) return false;
     for (const SettingKey& row : SettingKeys()) {
-        const int index = Portable_HasValue(row.key);
-        if (index >= 0) row.apply(ConfigTextToInt(gl_PortableConfig[static_cast<size_t>(index)].value));
+        const auto found = std::find_if(items.begin(), items.end(),
+                                        [&](const PortableItem& item) { return item.key == row.key; });
+        if (found != items.end()) {
+            ApplySettingAssignment(SettingAssignment{&row, ConfigTextToInt(found->value)}, held);
+        }
     }
-    gl_PortableConfig.swap(savedList);
-    glPortableConfiguration = savedPath;
     return true;
 }

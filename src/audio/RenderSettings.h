@@ -20,8 +20,13 @@ struct SettingAssignment {
 // decimal number that fits an int. False with the reason otherwise.
 bool ParseSettingArgument(const std::string& argument, SettingAssignment& assignment,
                           std::string& error);
-void ApplySettingAssignment(const SettingAssignment& assignment);
+
+// Values beyond what the processing can take are held to the nearer end of their range; each
+// one held adds a line such as "MANUAL_PITCH=-100000 held to -1500" to `held`.
+void ApplySettingAssignment(const SettingAssignment& assignment, std::vector<std::string>& held);
 
 // Reads `path` with the configuration store's rules (without ever writing it) and applies the
-// first value of every setting key it holds. False with the reason when it cannot be read.
-bool ApplyConfigurationFile(const std::string& path, std::string& error);
+// first value of every setting key it holds. False with the reason when it cannot be read
+// (missing, not a regular file, too large, no permission).
+bool ApplyConfigurationFile(const std::string& path, std::string& error,
+                            std::vector<std::string>& held);

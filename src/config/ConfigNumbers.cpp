@@ -33,3 +33,37 @@ int8_t LowByteSigned(int value) {
     const int low = static_cast<int>(static_cast<unsigned>(value) & 0xFFu);
     return static_cast<int8_t>(low >= 128 ? low - 256 : low);
 }
+
+std::string EncodeConfigText(const std::string& text) {
+    std::string value;
+    for (const char c : text) {
+        switch (c) {
+            case '%': value += "%25"; break;
+            case '=': value += "%3D"; break;
+            case '\n': value += "%0A"; break;
+            case '\r': value += "%0D"; break;
+            default: value += c;
+        }
+    }
+    return value;
+}
+
+std::string DecodeConfigText(const std::string& value) {
+    const auto hex = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        return -1;
+    };
+    std::string text;
+    for (size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '%' && i + 2 < value.size() && hex(value[i + 1]) >= 0 &&
+            hex(value[i + 2]) >= 0) {
+            text += static_cast<char>(hex(value[i + 1]) * 16 + hex(value[i + 2]));
+            i += 2;
+        } else {
+            text += value[i];
+        }
+    }
+    return text;
+}

@@ -23,3 +23,9 @@ float StoredToScaled(int stored, float scale);
 
 // The low 8 bits of `value` as a signed 8-bit number (264 -> 8, 200 -> -56).
 int8_t LowByteSigned(int value);
+
+// A text such as a device name as one value of the file: "%", "=", line feed and carriage
+// return become %25, %3D, %0A and %0D, so the value neither splits nor breaks its line.
+std::string EncodeConfigText(const std::string& text);
+// The text back; a "%" not followed by two hexadecimal digits stays as it is.
+std::string DecodeConfigText(const std::string& value);

@@ -52,19 +52,43 @@ bool WriteAll(int fd, const std::string& contents) {
     return true;
 }
 
-// The former way of writing: truncate the file itself and write into it.
-bool WriteInPlace(int fd, const std::string& contents) {
-    if (ftruncate(fd, 0) != 0 && errno != EINVAL) return false;  // EINVAL: devices, pipes
+// Writes into a device or a pipe as it is.
+bool WriteInPlace(const std::string& path, const std::string& contents) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return false;
     const bool written = WriteAll(fd, contents);
-    const bool synced = fsync(fd) == 0 || errno == EINVAL;
-    return written && synced;
+    return (close(fd) == 0) && written;
 }
 
-bool WriteInPlace(const std::string& path, const std::string& contents) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+// Overwrites a regular file where it stands, only once the disk has room for the whole text: a
+// file that cannot be written whole is never cut short.
+bool OverwriteWhole(int fd, const struct stat& existing, const std::string& contents) {
+    const off_t length = static_cast<off_t>(contents.size());
+    if (length > existing.st_size && fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, length) != 0) {
+        return false;  // no room (or no way to be sure of it): the old file stays
+    }
+    size_t done = 0;
+    while (done < contents.size()) {
+        const ssize_t written = pwrite(fd, contents.data() + done, contents.size() - done,
+                                       static_cast<off_t>(done));
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<size_t>(written);
+    }
+    return ftruncate(fd, length) == 0 && fsync(fd) == 0;
+}
+
+// Creates the file where no temporary file could be made; a file that could not be written
+// whole is removed again, since nothing was there before.
+bool CreateWhole(const std::string& path, const std::string& contents) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) return false;
-    const bool written = WriteInPlace(fd, contents);
-    return (close(fd) == 0) && written;
+    bool ok = WriteAll(fd, contents) && fsync(fd) == 0;
+    ok = (close(fd) == 0) && ok;
+    if (!ok) unlink(path.c_str());
+    return ok;
 }
 
 mode_t CurrentUmask() {
@@ -106,8 +130,9 @@ bool ReplaceFileContents(const std::string& path, const std::string& contents) {
     tempName.push_back('\0');
     const int tempFd = mkstemp(tempName.data());
     if (tempFd < 0) {
-        if (targetFd < 0) return WriteInPlace(target, contents);
-        const bool written = WriteInPlace(targetFd, contents);
+        // A folder we may not write, or out of inodes: in place, but never cut short.
+        if (targetFd < 0) return CreateWhole(target, contents);
+        const bool written = OverwriteWhole(targetFd, existing, contents);
         return (close(targetFd) == 0) && written;
     }
     if (targetFd >= 0) close(targetFd);

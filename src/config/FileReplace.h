@@ -7,6 +7,8 @@
 // gets replaced; the permission bits of a replaced file are kept.
 //
 // A target that exists but cannot be opened for writing is left untouched. Where the folder does
-// not allow a temporary file, or the target is not a regular file (a device, a pipe), the text
-// is written in place instead. Returns true when the whole text reached the file.
+// not allow a temporary file (no permission, no inodes left), the file is overwritten in place,
+// but only once the disk has room for the whole text: it is never left cut short. A target that
+// is not a regular file (a device, a pipe) is written as it is. Returns true when the whole text
+// reached the file.
 bool ReplaceFileContents(const std::string& path, const std::string& contents);

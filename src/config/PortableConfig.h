@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 // One key/value entry of the configuration list.
 struct PortableItem {
@@ -8,6 +9,13 @@ struct PortableItem {
 };
 
 void ConfigPortableApplication();
+// Why the settings file could not be read, when it exists but could not (not a regular file,
+// too large, no permission); empty otherwise. Such a file is never written over in this run.
+const std::string& PortableReadProblem();
+// Reads the configuration file at `path` with the store's rules into `items`, never writing it.
+// A missing file gives an empty list; false, with the reason, when it exists but cannot be read.
+bool ReadConfigItems(const std::string& path, std::vector<PortableItem>& items,
+                     std::string& problem);
 void Portable_ReadConfiguration();
 void Portable_SaveConfiguration();
 int Portable_HasValue(std::string key);

@@ -64,14 +64,14 @@ const std::vector<SettingKey> kSettingKeys = {
     {"SOUND_EFFECT", "0", "sound effect: 0 none, 1 Town Hall, 2 Echo, 3 Chorus, 4 Ghost",
      ApplyNumber<SS_EffectType>, SaveNumber<SS_EffectType>},
     {"MANUAL_PITCH", "0", "pitch of Custom Pitch in hundredths of a semitone (-1500 to 3000)",
-     ApplyScaled<SS_Manual_Pitch, 100>, SaveScaled<SS_Manual_Pitch, 100>},
+     ApplyScaled<SS_Manual_Pitch, 100>, SaveScaled<SS_Manual_Pitch, 100>, -1500, 3000},
     {"MICROPHONE_SENSIVITY", "0",
      "microphone gate threshold in thousandths of full scale (0 off, 1 to 99)",
      ApplyScaled<SS_Microphone_Sensivity, 1000>, SaveScaled<SS_Microphone_Sensivity, 1000>},
     {"MICROPHONE_BASS", "0", "bass gain in hundredths of a dB (-3000 to 3000)",
-     ApplyScaled<gl_bass, 100>, SaveScaled<gl_bass, 100>},
+     ApplyScaled<gl_bass, 100>, SaveScaled<gl_bass, 100>, -3000, 3000},
     {"MICROPHONE_TREBLE", "0", "treble gain in hundredths of a dB (-3000 to 3000)",
-     ApplyScaled<gl_treble, 100>, SaveScaled<gl_treble, 100>},
+     ApplyScaled<gl_treble, 100>, SaveScaled<gl_treble, 100>, -3000, 3000},
     {"OVERLAP_ORIGINAL_VOICE", "0", "mix the unprocessed voice into the result (1) or not (0)",
      ApplyFlag<overlapOriginalVoice>, SaveFlag<overlapOriginalVoice>},
     {"ENABLE_NOISE_REMOVAL", "0", "noise removal on (1) or off (0)",
@@ -90,9 +90,15 @@ const std::vector<SettingKey> kSettingKeys = {
 
 const std::vector<SettingKey>& SettingKeys() { return kSettingKeys; }
 
+int HeldToRange(const SettingKey& row, int number) {
+    return number < row.lowest ? row.lowest : (number > row.highest ? row.highest : number);
+}
+
 void LoadConfiguration() {
+    // A value beyond what the pitch processor and the filters can take (a damaged or edited
+    // file) would crash or hang them: it is held to the menus' range.
     for (const SettingKey& row : kSettingKeys) {
-        row.apply(ConfigTextToInt(PortableReadConfigKey(row.key, row.defaultText)));
+        row.apply(HeldToRange(row, ConfigTextToInt(PortableReadConfigKey(row.key, row.defaultText))));
     }
 }
 

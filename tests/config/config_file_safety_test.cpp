@@ -2,11 +2,19 @@
 #include "ConfigTestSupport.h"
 
 #include <csignal>
+#include <linux/magic.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/statfs.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/sysmacros.h>
 
 #include "config/FileReplace.h"
 #include "config/PortableConfig.h"
+#include "config/Settings.h"
+#include "config/Settings.h"
 
 using configtest::ConfigTest;
 using configtest::InodeOf;
@@ -184,4 +192,116 @@ TEST_F(ConfigFileNotWritable, ADeviceInTheFilesPlaceIsWrittenNotReplaced) {
     EXPECT_TRUE(S_ISCHR(st.st_mode));
     EXPECT_EQ(st.st_rdev, makedev(1, 3));
     EXPECT_EQ(ListFolder(dir()), (Names{"MVConsole.ini"}));
+}
+
+using ConfigFileUnreadable = ConfigTest;
+using ConfigFileFullDisk = ConfigTest;
+
+TEST_F(ConfigFileUnreadable, IsNeverWrittenOverInThatRun) {
+    const std::string saved = "ENABLED=1\nVOICE_EFFECT=14\nMANUAL_PITCH=250\n";
+    WriteWholeFile(ini(), saved);
+    ASSERT_EQ(chmod(ini().c_str(), 0200), 0);  // written by its owner, readable by no one
+    const int result = RunUnprivileged([] {
+        ConfigPortableApplication();
+        if (PortableReadProblem().find("Permission denied") == std::string::npos) return 1;
+        LoadConfiguration();  // the defaults, in memory only
+        if (SS_VavorOzodediEffect != 8) return 2;
+        SS_VavorOzodediEffect = 4;
+        SaveCurrentConfiguration();
+        PortableSaveConfigKey("DEVICE_CAPTURE_IDX", 1);
+        if (PortableReadConfigKey("DEVICE_CAPTURE_IDX", "-1") != "1") return 3;
+        return 0;
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(ReadWholeFile(ini()), saved);
+    EXPECT_EQ(ModeOf(ini()), 0200u);
+    EXPECT_EQ(ListFolder(dir()), (Names{"MVConsole.ini"}));
+}
+
+TEST_F(ConfigFileUnreadable, SomethingThatIsNoFileOrFarTooLargeIsNeitherReadNorWritten) {
+    ASSERT_EQ(mkfifo(ini().c_str(), 0644), 0);  // opening it for reading would wait for good
+    ConfigPortableApplication();
+    EXPECT_EQ(PortableReadProblem(), "it is not a regular file");
+    PortableSaveConfigKey("A", "1");
+    struct stat st {};
+    ASSERT_EQ(lstat(ini().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    ASSERT_EQ(unlink(ini().c_str()), 0);
+
+    const std::string huge = "A=" + std::string(2 << 20, 'x') + "\n";
+    WriteWholeFile(ini(), huge);
+    ConfigPortableApplication();
+    EXPECT_EQ(PortableReadProblem(), "it is larger than 1 MiB");
+    EXPECT_TRUE(gl_PortableConfig.empty());
+    PortableSaveConfigKey("A", "1");
+    EXPECT_EQ(ReadWholeFile(ini()).size(), huge.size());
+}
+
+namespace {
+
+// Runs `body` in a child, inside a fresh small tmpfs (in a mount namespace of its own, so
+// nothing leaks out); 77 when this machine does not allow it.
+int RunOnSmallTmpfs(const std::string& options, const std::function<int()>& body) {
+    if (mkdir("small", 0755) != 0 && errno != EEXIST) return 78;
+    return RunInChild([&] {
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("tmpfs", "small", "tmpfs", 0, options.c_str()) != 0 || chdir("small") != 0) {
+            return 77;
+        }
+        struct statfs where {};
+        // Never fill anything but the small file system just made.
+        if (statfs(".", &where) != 0 || where.f_type != TMPFS_MAGIC ||
+            where.f_blocks * where.f_bsize > (1 << 20)) {
+            return 79;
+        }
+        return body();
+    });
+}
+
+// Uses up what is left of the folder's file system (a small tmpfs): inodes, then blocks.
+void Exhaust(bool inodes, bool space) {
+    for (int i = 0; inodes && i < 1000; ++i) {
+        const int fd = open(("fill" + std::to_string(i)).c_str(), O_CREAT | O_WRONLY, 0600);
+        if (fd < 0) break;
+        close(fd);
+    }
+    const int fd = open("fill0", O_CREAT | O_WRONLY | O_APPEND, 0600);
+    const std::string block(4096, 'f');
+    for (int i = 0; space && fd >= 0 && i < 1000; ++i) {
+        if (write(fd, block.data(), block.size()) <= 0) break;
+    }
+    if (fd >= 0) close(fd);
+}
+
+}  // namespace
+
+TEST_F(ConfigFileFullDisk, AFileThatCannotBeWrittenWholeIsLeftAsItWas) {
+    const std::string before = "ENABLED=1\nVOICE_EFFECT=14\nMANUAL_PITCH=250\n" +
+                               std::string(3000, '#') + "\n";  // a long ignored line
+    const std::string longer = "NOTE=" + std::string(20000, 'n');
+    struct Case {
+        bool inodes;
+        bool space;
+        bool written;
+    };
+    for (const Case& c : {Case{true, false, true}, Case{false, true, false},
+                          Case{true, true, false}}) {
+        const int result = RunOnSmallTmpfs("size=64k,nr_inodes=64", [&] {
+            WriteWholeFile("MVConsole.ini", before);
+            Exhaust(c.inodes, c.space);
+            ConfigPortableApplication();
+            PortableSaveConfigKey("NOTE", longer.substr(5));
+            const std::string now = ReadWholeFile("MVConsole.ini");
+            const std::string whole = "ENABLED=1\nVOICE_EFFECT=14\nMANUAL_PITCH=250\n" + longer + "\n";
+            if (c.written ? now != whole : now != before) return 1;
+            for (const auto& entry : std::filesystem::directory_iterator(".")) {
+                if (entry.path().filename().string().rfind(".MVConsole", 0) == 0) return 2;
+            }
+            return 0;
+        });
+        if (result == 77) GTEST_SKIP() << "mounting a tmpfs is not allowed here";
+        ASSERT_NE(result, 79) << "not on the small file system";
+        EXPECT_EQ(result, 0) << "inodes " << c.inodes << " space " << c.space;
+    }
 }

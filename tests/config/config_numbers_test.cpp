@@ -87,3 +87,15 @@ TEST(LowByteSigned, KeepsTheLowEightBitsAsASignedNumber) {
     EXPECT_EQ(LowByteSigned(INT_MIN), 0);
     EXPECT_EQ(LowByteSigned(INT_MAX), -1);
 }
+
+TEST(ConfigText, ADeviceNameSurvivesTheFileWhateverItHolds) {
+    for (const std::string& name : {std::string("Microphone"), std::string("Mic = USB 50%"),
+                                   std::string("a\nb\rc"), std::string("%3D literal"),
+                                   std::string("")}) {
+        const std::string value = EncodeConfigText(name);
+        EXPECT_EQ(value.find_first_of("=\n\r"), std::string::npos) << value;
+        EXPECT_EQ(DecodeConfigText(value), name);
+    }
+    EXPECT_EQ(EncodeConfigText("A=B%"), "A%3DB%25");
+    EXPECT_EQ(DecodeConfigText("100% %zz %4"), "100% %zz %4") << "a stray % stays as it is";
+}

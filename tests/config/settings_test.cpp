@@ -197,17 +197,24 @@ TEST_F(SettingsFile, WindowsLineEndsAndTrailingTextStillConvert) {
     EXPECT_EQ(SS_EffectType, 4);
 }
 
-TEST_F(SettingsFile, OutOfRangeValuesLoadAsTheyAreAndSaveWithoutOverflow) {
-    LoadFrom("MANUAL_PITCH=5000\nSOUND_EFFECT=99\nMICROPHONE_BASS=2147483647\n"
+TEST_F(SettingsFile, ValuesThePitchAndFiltersCannotTakeAreHeldToTheMenusRange) {
+    // A pitch of -1000 semitones crashes the pitch processor and +200 makes it spin; a gain of
+    // millions of dB makes the filter's output infinite.
+    LoadFrom("MANUAL_PITCH=-100000\nSOUND_EFFECT=99\nMICROPHONE_BASS=2147483647\n"
              "MICROPHONE_TREBLE=-2147483648\n");
-    EXPECT_EQ(SS_Manual_Pitch, 50.0f);
-    EXPECT_EQ(SS_EffectType, 99);
+    EXPECT_EQ(SS_Manual_Pitch, -15.0f);
+    EXPECT_EQ(gl_bass, 30.0f);
+    EXPECT_EQ(gl_treble, -30.0f);
+    EXPECT_EQ(SS_EffectType, 99) << "an unknown sound effect id is harmless and stays";
     SaveCurrentConfiguration();
-    EXPECT_EQ(StoredValue(ini(), "MANUAL_PITCH"), "5000");
+    EXPECT_EQ(StoredValue(ini(), "MANUAL_PITCH"), "-1500");
     EXPECT_EQ(StoredValue(ini(), "SOUND_EFFECT"), "99");
-    // Single precision rounds the reloaded value up to 2^31, which saturates.
-    EXPECT_EQ(StoredValue(ini(), "MICROPHONE_BASS"), "2147483647");
-    EXPECT_EQ(StoredValue(ini(), "MICROPHONE_TREBLE"), "-2147483648");
+    EXPECT_EQ(StoredValue(ini(), "MICROPHONE_BASS"), "3000");
+    EXPECT_EQ(StoredValue(ini(), "MICROPHONE_TREBLE"), "-3000");
+    LoadFrom("MANUAL_PITCH=20000\nMICROPHONE_BASS=3000\nMICROPHONE_TREBLE=-3000\n");
+    EXPECT_EQ(SS_Manual_Pitch, 30.0f);
+    EXPECT_EQ(gl_bass, 30.0f) << "the ends of the range are kept";
+    EXPECT_EQ(gl_treble, -30.0f);
 }
 
 TEST_F(SettingsFile, DeviceKeysAreNeitherReadNorWritten) {

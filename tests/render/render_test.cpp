@@ -126,14 +126,36 @@ TEST(RenderSettings, FileValuesLoadAsTheProgramLoadsThem) {
     EXPECT_TRUE(SS_MORAVEL_ACTIVE);
     EXPECT_EQ(SS_VavorOzodediEffect, 8);
     std::string error;
-    ASSERT_TRUE(ApplyConfigurationFile(dir / "MVConsole.ini", error)) << error;
+    std::vector<std::string> held;
+    ASSERT_TRUE(ApplyConfigurationFile(dir / "MVConsole.ini", error, held)) << error;
     EXPECT_EQ(snapshot(), program);
     EXPECT_EQ(SS_VavorOzodediEffect, 8) << "the first of two lines counts";
     EXPECT_EQ(ReadText(dir / "MVConsole.ini"), before);
+    EXPECT_TRUE(held.empty());
 
-    EXPECT_FALSE(ApplyConfigurationFile(dir / "absent.ini", error));
+    EXPECT_FALSE(ApplyConfigurationFile(dir / "absent.ini", error, held));
     EXPECT_NE(error.find("No such file"), std::string::npos);
-    EXPECT_FALSE(ApplyConfigurationFile(dir.path(), error));
+    EXPECT_FALSE(ApplyConfigurationFile(dir.path(), error, held));
+}
+
+TEST(RenderSettings, ValuesBeyondWhatTheProcessingTakesAreHeldAndNamed) {
+    TempDir dir;
+    dir.Write("wild.ini", "MANUAL_PITCH=-100000\nMICROPHONE_BASS=2000000000\nVOICE_EFFECT=14\n");
+    std::string error;
+    std::vector<std::string> held;
+    ASSERT_TRUE(ApplyConfigurationFile(dir / "wild.ini", error, held)) << error;
+    EXPECT_EQ(SS_Manual_Pitch, -15.0f);
+    EXPECT_EQ(gl_bass, 30.0f);
+    SettingAssignment assignment;
+    ASSERT_TRUE(ParseSettingArgument("MICROPHONE_TREBLE=-3001", assignment, error));
+    ApplySettingAssignment(assignment, held);
+    ASSERT_TRUE(ParseSettingArgument("MANUAL_PITCH=3000", assignment, error));
+    ApplySettingAssignment(assignment, held);
+    EXPECT_EQ(gl_treble, -30.0f);
+    EXPECT_EQ(SS_Manual_Pitch, 30.0f);
+    EXPECT_EQ(held, (std::vector<std::string>{"MANUAL_PITCH=-100000 held to -1500",
+                                              "MICROPHONE_BASS=2000000000 held to 3000",
+                                              "MICROPHONE_TREBLE=-3001 held to -3000"}));
 }
 
 class RenderProgram : public ::testing::Test {
@@ -209,6 +231,29 @@ TEST_F(RenderProgram, UsageErrorsExitWithTwo) {
     EXPECT_FALSE(fs::exists(dir / "out.wav"));
     const RunResult help = Render(dir, "--help");
     EXPECT_EQ(help.status, 0);
+}
+
+TEST_F(RenderProgram, HostileValuesRenderFiniteSoundAndAreReported) {
+    for (const std::string args : {"--set VOICE_EFFECT=14 --set MANUAL_PITCH=-100000",
+                                   "--set VOICE_EFFECT=14 --set MANUAL_PITCH=20000",
+                                   "--set MICROPHONE_BASS=1000000 --set MICROPHONE_TREBLE=-1000000"}) {
+        const RunResult rendered = Render(dir, args + " in.wav out.wav");
+        ASSERT_EQ(rendered.status, 0) << args << ": " << rendered.errors;
+        EXPECT_NE(rendered.errors.find(" held to "), std::string::npos) << rendered.errors;
+        SF_INFO info;
+        const std::vector<float> out = ReadSound(dir / "out.wav", info);
+        ASSERT_EQ(out.size(), stereo.size()) << args;
+        EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](float x) { return std::isfinite(x); }))
+            << args;
+    }
+}
+
+TEST_F(RenderProgram, AConfigurationThatIsNotARegularFileIsRefused) {
+    const RunResult run = Render(dir, "--config /dev/zero in.wav out.wav");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.errors.find("/dev/zero"), std::string::npos) << run.errors;
+    EXPECT_NE(run.errors.find("not a regular file"), std::string::npos) << run.errors;
+    EXPECT_FALSE(fs::exists(dir / "out.wav"));
 }
 
 TEST_F(RenderProgram, FileProblemsExitWithOneNamingTheFile) {
