@@ -1,4 +1,5 @@
 // The body of main: start-up in its fixed order, the menus, shutdown and the goodbye screen.
+#include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <exception>
@@ -6,24 +7,36 @@
 #include "app/GoodbyeScreen.h"
 #include "app/MoravelState.h"
 #include "audio/AudioSetup.h"
+#include "config/PortableConfig.h"
 #include "config/Settings.h"
 #include "ui/Commands.h"
 #include "ui/MenuLabels.h"
 #include "ui/MenuRender.h"
+#include "ui/Notice.h"
+#include "ui/terminal/Terminal.h"
 
 int MoravelConsoleMain() {
     time_t startTime = 0;
     time_t endTime = 0;
     std::string goodbye;
+    bool loaded = false;
+    int endingSignal = 0;
 
     try {
         time(&startTime);
         ConfigPortableApplication();
+        if (!PortableReadProblem().empty()) {
+            ShowNotice(UnreadableSettingsNotice(glPortableConfiguration, PortableReadProblem()));
+        }
         LoadConfiguration();
+        loaded = true;
         menu_init_menus();
         UpdateMenuLabels();
         SetupAudioProcessing(true);
         handleCommand(CMD_MAIN_MENU, 0);
+    } catch (const Term::Interrupted& interruption) {
+        // SIGINT, SIGTERM or SIGHUP: the screens have unwound; shut down as Exit does.
+        endingSignal = interruption.signal_number();
     } catch (const std::exception& error) {
         // Without a terminal on standard input (or without a working directory) there is
         // nothing to run: say why and end without touching the settings.
@@ -34,7 +47,9 @@ int MoravelConsoleMain() {
         return 1;
     }
 
-    SaveCurrentConfiguration();
+    // Settings not loaded yet (a signal during the first screen) are not the user's: the file
+    // keeps what it holds.
+    if (loaded) SaveCurrentConfiguration();
     audio_device_uninit(&gl_device);
     applicationClear();
     time(&endTime);
@@ -42,5 +57,10 @@ int MoravelConsoleMain() {
     goodbye = BuildGoodbyeText(ElapsedMinutes(difftime(endTime, startTime)));
     std::fwrite(goodbye.data(), 1, goodbye.size(), stdout);
     std::fflush(stdout);
+    if (endingSignal != 0) {
+        // Ended by the signal, as whoever sent it expects to see.
+        std::signal(endingSignal, SIG_DFL);
+        std::raise(endingSignal);
+    }
     return 0;
 }

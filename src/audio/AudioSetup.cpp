@@ -12,6 +12,7 @@
 #include "audio/DeviceChoice.h"
 #include "audio/NoiseSuppressor.h"
 #include "audio/ProcessingCallback.h"
+#include "config/ConfigNumbers.h"
 #include "config/PortableConfig.h"
 #include "ui/Banner.h"
 #include "ui/InputCompleteness.h"
@@ -20,6 +21,9 @@
 namespace {
 
 constexpr int kSetupNoDevices = -2;
+// Written after the three device keys: the names the chosen devices had.
+constexpr const char* kCaptureNameKey = "DEVICE_CAPTURE_NAME";
+constexpr const char* kPlaybackNameKey = "DEVICE_PLAYBACK_NAME";
 
 void write_out(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
@@ -138,12 +142,17 @@ void ResetPitchEffects() {
     for (int i = 0; i < kChainPositions; ++i) configure_pitch_processor(soundTouch[i]);
 }
 
-int SetupAudioProcessing(bool useSavedDevices) {
-    Term::Terminal terminal(true, true, false, true);
-    std::string banner;
-    menu_add_header(banner);
-    write_out(banner + "\n");
+namespace {
 
+// The saved value of `key`, or null when the file does not hold it (nothing is added).
+const std::string* SavedText(const char* key, std::string& text) {
+    const int index = Portable_HasValue(key);
+    if (index < 0) return nullptr;
+    text = DecodeConfigText(gl_PortableConfig[static_cast<size_t>(index)].value);
+    return &text;
+}
+
+int RunAudioSetup(const Term::Terminal& terminal, bool useSavedDevices) {
     gl_CurrentCaptureDeviceName.clear();
     gl_CurrentPlaybackDeviceName.clear();
 
@@ -159,6 +168,15 @@ int SetupAudioProcessing(bool useSavedDevices) {
     gl_deviceCaptureId = std::atoi(PortableReadConfigKey("DEVICE_CAPTURE_IDX", "-1").c_str());
     gl_devicePlayId = std::atoi(PortableReadConfigKey("DEVICE_PLAYBACK_IDX", "-1").c_str());
     gl_enable_stereo = std::atoi(PortableReadConfigKey("ENABLE_STEREO", "0").c_str()) != 0;
+    // Positions move when devices come and go; a saved name finds the device wherever it is
+    // now, and one that has gone makes the dialog run.
+    std::string captureName;
+    std::string playbackName;
+    gl_deviceCaptureId = saved_device_index(gl_pCaptureDeviceInfos, gl_captureDeviceCount,
+                                            gl_deviceCaptureId,
+                                            SavedText(kCaptureNameKey, captureName));
+    gl_devicePlayId = saved_device_index(gl_pPlaybackDeviceInfos, gl_playbackDeviceCount,
+                                         gl_devicePlayId, SavedText(kPlaybackNameKey, playbackName));
 
     // Without a device of either kind no index can ever be valid: say so and leave the
     // program in the menus without audio.
@@ -190,10 +208,28 @@ int SetupAudioProcessing(bool useSavedDevices) {
     PortableSaveConfigKey("DEVICE_CAPTURE_IDX", gl_deviceCaptureId);
     PortableSaveConfigKey("DEVICE_PLAYBACK_IDX", gl_devicePlayId);
     PortableSaveConfigKey("ENABLE_STEREO", std::string(gl_enable_stereo ? "1" : "0"));
+    PortableSaveConfigKey(kCaptureNameKey, EncodeConfigText(gl_CurrentCaptureDeviceName));
+    PortableSaveConfigKey(kPlaybackNameKey, EncodeConfigText(gl_CurrentPlaybackDeviceName));
 
     audio_device_start(&gl_device);
     isSetupReady = true;
     return 0;
+}
+
+}  // namespace
+
+int SetupAudioProcessing(bool useSavedDevices) {
+    Term::Terminal terminal(true, true, false, true);
+    std::string banner;
+    menu_add_header(banner);
+    write_out(banner + "\n");
+    const int result = RunAudioSetup(terminal, useSavedDevices);
+    if (result != 0) {
+        // The menus would cover the reason at once: it stays until the user has read it.
+        write_out("\n\nPress any key to continue.");
+        Term::read_key();
+    }
+    return result;
 }
 
 void applicationClear() {

@@ -19,6 +19,15 @@ int32_t last_default(const AudioDeviceInfo* infos, uint32_t count) {
 
 }  // namespace
 
+int32_t saved_device_index(const AudioDeviceInfo* infos, uint32_t count, int32_t savedIndex,
+                           const std::string* savedName) {
+    if (savedName == nullptr) return savedIndex;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (infos[i].name == *savedName) return static_cast<int32_t>(i);
+    }
+    return -1;
+}
+
 int32_t offered_capture_index(const AudioDeviceInfo* infos, uint32_t count, int32_t saved) {
     const int32_t flagged = last_default(infos, count);
     return flagged >= 0 ? flagged : saved;

@@ -9,6 +9,11 @@
 // An index addresses a device when it is at least 0 and below the count of its list.
 bool is_valid_device_index(int32_t index, uint32_t count);
 
+// The saved device's index in the current list: by name when a name was saved (-1 when no device
+// of the list has it any more), else the saved position.
+int32_t saved_device_index(const AudioDeviceInfo* infos, uint32_t count, int32_t savedIndex,
+                           const std::string* savedName);
+
 // The capture index the dialog offers: the last device flagged as the system's default, or
 // the saved index when none is flagged.
 int32_t offered_capture_index(const AudioDeviceInfo* infos, uint32_t count, int32_t saved);

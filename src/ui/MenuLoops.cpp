@@ -67,6 +67,8 @@ template <typename Body>
 int ReportingErrors(Body body) {
     try {
         return body();
+    } catch (const Term::Interrupted&) {
+        throw;  // the program is asked to end: every screen unwinds to the shutdown
     } catch (const std::runtime_error& error) {
         std::fprintf(stderr, "Runtime error: %s\n", error.what());
         std::fflush(stderr);
@@ -90,7 +92,12 @@ int MENU_MainMenu(std::string title) {
         while (gl_Working) {
             const int count = static_cast<int>(glMAIN_MENU.size());
             menu_render(rows, cols, glMAIN_MENU, selected, title);
-            const KeyAction action = ActionFor(Term::read_key(), true);
+            const int key = Term::read_key_or_resize();
+            if (key == Term::Key::RESIZE) {
+                Term::get_term_size(rows, cols);
+                continue;
+            }
+            const KeyAction action = ActionFor(key, true);
             if (MoveHighlight(action, count, selected)) continue;
             if (action == KeyAction::Choose && count > 0) RunItem(glMAIN_MENU, selected, 0);
             if (action == KeyAction::AskQuit) handleCommand(CMD_EXIT, 0);
@@ -110,7 +117,12 @@ int MENU_DisplayMenu(std::vector<MenuItem>& items, const std::string& title, boo
         for (;;) {
             const int count = static_cast<int>(items.size());
             menu_render(rows, cols, items, selected, title);
-            const KeyAction action = ActionFor(Term::read_key(), false);
+            const int key = Term::read_key_or_resize();
+            if (key == Term::Key::RESIZE) {
+                Term::get_term_size(rows, cols);
+                continue;
+            }
+            const KeyAction action = ActionFor(key, false);
             if (MoveHighlight(action, count, selected)) continue;
             switch (action) {
                 case KeyAction::Choose:

@@ -31,6 +31,17 @@ TEST(DeviceChoice, AnIndexIsValidInsideItsList) {
     EXPECT_FALSE(is_valid_device_index(0, 0));
 }
 
+TEST(DeviceChoice, ASavedNameFindsItsDeviceWhereverItIsListed) {
+    const auto list = Devices({false, false, false});
+    const std::string moved = "Device 2";
+    const std::string gone = "USB microphone";
+    EXPECT_EQ(saved_device_index(list.data(), 3, 0, &moved), 2) << "the name wins";
+    EXPECT_EQ(saved_device_index(list.data(), 3, 9, &moved), 2);
+    EXPECT_EQ(saved_device_index(list.data(), 3, 1, &gone), -1) << "gone: the dialog must ask";
+    EXPECT_EQ(saved_device_index(list.data(), 3, 1, nullptr), 1) << "no name saved: the position";
+    EXPECT_EQ(saved_device_index(list.data(), 3, 7, nullptr), 7);
+}
+
 TEST(DeviceChoice, CaptureOffersTheLastDefaultOverTheSavedChoice) {
     const auto list = Devices({false, true, false, true});
     EXPECT_EQ(offered_capture_index(list.data(), 4, 0), 3);

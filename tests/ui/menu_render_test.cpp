@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "UiTestState.h"
-#include "ScreenText.h"
+#include "support/ScreenText.h"
 
 #include "app/MoravelState.h"
 #include "ui/Banner.h"

@@ -1,7 +1,7 @@
 // The menu loops driven through a pseudo-terminal: keys in, screens out.
 #include <gtest/gtest.h>
 
-#include "MenuScreen.h"
+#include "support/MenuScreen.h"
 #include "UiTestState.h"
 #include "support/TempDir.h"
 #include "config/PortableConfig.h"

@@ -68,6 +68,8 @@ Result prompt(const std::string& message, const std::string& first_option,
     Terminal raw(false, true, true, false);
     if (!immediate) return read_answer_line();
     int key = read_key();
+    // The Enter of "n" and Enter must not fall into the next screen.
+    if (key != Key::ENTER) discard_answer_keys();
     emit((printable(key) ? std::string(1, static_cast<char>(key)) : std::string()) + "\n");
     return answer_for_key(key);
 }

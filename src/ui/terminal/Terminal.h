@@ -1,5 +1,6 @@
 #pragma once
 // The program's terminal layer on POSIX termios and escape sequences.
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,15 +27,32 @@ constexpr int END = 1016;
 constexpr int PAGE_UP = 1017;
 constexpr int PAGE_DOWN = 1018;
 constexpr int ESC = 1019;
+// The terminal changed size (only from read_key_or_resize).
+constexpr int RESIZE = 1098;
 // Any other key or escape sequence: never a printable character and never one of the above.
 constexpr int UNKNOWN = 1099;
 }  // namespace Key
 
+// Thrown by the key reader once SIGINT, SIGTERM or SIGHUP asked the program to end, so that
+// every screen unwinds and the program shuts down as it does on Exit.
+class Interrupted : public std::exception {
+public:
+    explicit Interrupted(int signal_number) : signal_(signal_number) {}
+    int signal_number() const { return signal_; }
+    const char* what() const noexcept override { return "interrupted by a signal"; }
+
+private:
+    int signal_;
+};
+
 // Takes over the terminal for its lifetime and gives back exactly the state it found: objects
 // nest, and each restores the mode that was in force when it was created. The alternate screen
-// is left only by the outermost object that entered it. While any object lives, SIGINT and
-// SIGTERM first give the terminal back as it was before the outermost object, then end the
-// process by their default action. Main thread only.
+// is left only by the outermost object that entered it. While any object lives: SIGINT, SIGTERM
+// and SIGHUP make the key reader throw Interrupted (a second one ends the process at once);
+// SIGQUIT and the fatal signals (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT) give the terminal
+// back as it was before the outermost object, then take their default action; SIGWINCH is
+// noted for read_key_or_resize. Handlers installed by someone else, and ignored signals, are
+// left alone. Main thread only.
 // Throws std::runtime_error("tcgetattr() failed") / ("tcsetattr() failed") when standard input
 // is not a terminal.
 class Terminal {
@@ -52,7 +70,15 @@ private:
 };
 
 // Blocks until one key arrives and returns its code (printable keys as their character).
+// Throws Interrupted when a signal asked the program to end.
 int read_key();
+// The same, but returns Key::RESIZE as soon as the terminal has changed size.
+int read_key_or_resize();
+// Forgets every key typed ahead and not read yet.
+void discard_pending_input();
+// After a one-key answer: forgets what was typed ahead, and an Enter that follows within a
+// moment (it belongs to the answer, not to the next screen).
+void discard_answer_keys();
 // Terminal size of standard output; false (and both left alone) when the query fails.
 bool get_term_size(int& rows, int& cols);
 

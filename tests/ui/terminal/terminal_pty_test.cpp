@@ -1,6 +1,9 @@
 // The terminal object, its signal handling and the key reader, on a real pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+
 #include "support/ChildProcess.h"
 #include "ui/terminal/Terminal.h"
 
@@ -105,40 +108,103 @@ TEST(TerminalObject, ThrowsWhenStandardInputIsNotATerminal) {
     ExpectExitedNormally(child.wait());
 }
 
-TEST(TerminalSignals, SigtermRestoresTheTerminalAndEndsTheProcess) {
-    ChildProcess child(Streams::Terminal, [](int out) {
-        Term::Terminal outer(true, true, false, true);
-        Term::Terminal inner(false, true, true, false);
-        Report(out, "ready");
-        for (;;) pause();
-    });
-    ASSERT_EQ(child.next_report(), "ready");
-    ASSERT_FALSE(SameMode(CurrentMode(child.terminal()), child.initial_mode()));
-    kill(child.pid(), SIGTERM);
-    int status = child.wait();
-    ASSERT_TRUE(WIFSIGNALED(status)) << "wait status " << status;
-    EXPECT_EQ(WTERMSIG(status), SIGTERM);
-    EXPECT_FALSE(WCOREDUMP(status));
-    EXPECT_TRUE(SameMode(CurrentMode(child.terminal()), child.initial_mode()));
-    const std::string& out = child.output();
-    EXPECT_GT(out.find("\x1b[?1049l"), out.find("\x1b[?1049h")) << testing::PrintToString(out);
-    EXPECT_NE(out.find("\x1b[?1049l"), std::string::npos) << testing::PrintToString(out);
-    EXPECT_GT(out.rfind("\x1b[?25h"), out.find("\x1b[?25l")) << testing::PrintToString(out);
+TEST(TerminalSignals, EndingSignalsUnwindTheScreensThroughTheKeyReader) {
+    for (const int signal_number : {SIGTERM, SIGHUP, SIGINT}) {
+        ChildProcess child(Streams::Terminal, [](int out) {
+            try {
+                Term::Terminal outer(true, true, false, true);
+                Term::Terminal inner(false, true, false, false);
+                Report(out, "ready");
+                Term::read_key();
+                Report(out, "a key came");
+            } catch (const Term::Interrupted& interruption) {
+                Report(out, "interrupted by " + std::to_string(interruption.signal_number()));
+            }
+        });
+        ASSERT_EQ(child.next_report(), "ready");
+        ASSERT_FALSE(SameMode(CurrentMode(child.terminal()), child.initial_mode()));
+        if (signal_number == SIGINT) {
+            child.type("\x03");  // Ctrl+C
+        } else {
+            kill(child.pid(), signal_number);
+        }
+        EXPECT_EQ(child.next_report(), "interrupted by " + std::to_string(signal_number));
+        ExpectExitedNormally(child.wait());
+        EXPECT_TRUE(SameMode(CurrentMode(child.terminal()), child.initial_mode()));
+        const std::string& out = child.output();
+        EXPECT_GT(out.find("\x1b[?1049l"), out.find("\x1b[?1049h")) << testing::PrintToString(out);
+        EXPECT_GT(out.rfind("\x1b[?25h"), out.find("\x1b[?25l")) << testing::PrintToString(out);
+    }
 }
 
-TEST(TerminalSignals, CtrlCInterruptsAndRestores) {
+TEST(TerminalSignals, ASecondEndingSignalOrAFatalOneRestoresAndEndsAtOnce) {
+    struct Case {
+        std::vector<int> sent;
+        int ending;
+    };
+    for (const Case& c : {Case{{SIGTERM, SIGTERM}, SIGTERM}, Case{{SIGQUIT}, SIGQUIT},
+                          Case{{SIGSEGV}, SIGSEGV}, Case{{SIGABRT}, SIGABRT}}) {
+        ChildProcess child(Streams::Terminal, [](int out) {
+            // No core files from the fatal cases.
+            const rlimit none{0, 0};
+            setrlimit(RLIMIT_CORE, &none);
+            Term::Terminal outer(true, true, false, true);
+            Term::Terminal inner(false, true, true, false);
+            Report(out, "ready");
+            for (;;) pause();  // busy elsewhere: never back at the key reader
+        });
+        ASSERT_EQ(child.next_report(), "ready");
+        for (const int signal_number : c.sent) {
+            kill(child.pid(), signal_number);
+            usleep(20000);
+        }
+        const int status = child.wait();
+        ASSERT_TRUE(WIFSIGNALED(status)) << "wait status " << status;
+        EXPECT_EQ(WTERMSIG(status), c.ending);
+        EXPECT_TRUE(SameMode(CurrentMode(child.terminal()), child.initial_mode())) << c.ending;
+        const std::string& out = child.output();
+        EXPECT_GT(out.find("\x1b[?1049l"), out.find("\x1b[?1049h")) << testing::PrintToString(out);
+        EXPECT_GT(out.rfind("\x1b[?25h"), out.find("\x1b[?25l")) << testing::PrintToString(out);
+    }
+}
+
+TEST(TerminalSignals, AResizeIsAKeyOnlyForThoseWhoAskForIt) {
     ChildProcess child(Streams::Terminal, [](int out) {
-        Term::Terminal terminal(true, true, false, true);
+        Term::Terminal terminal(false, true, false, false);
         Report(out, "ready");
-        Report(out, "read " + std::to_string(Term::read_key()));
+        Report(out, std::to_string(Term::read_key_or_resize()));
+        Report(out, "waiting");
+        Report(out, std::to_string(Term::read_key()));
     });
     ASSERT_EQ(child.next_report(), "ready");
-    child.type("\x03");
-    int status = child.wait();
-    ASSERT_TRUE(WIFSIGNALED(status)) << "wait status " << status;
-    EXPECT_EQ(WTERMSIG(status), SIGINT);
-    EXPECT_TRUE(SameMode(CurrentMode(child.terminal()), child.initial_mode()));
-    EXPECT_NE(child.output().find("\x1b[?1049l"), std::string::npos);
+    winsize size{30, 100, 0, 0};
+    ASSERT_EQ(ioctl(child.terminal(), TIOCSWINSZ, &size), 0);  // the kernel sends SIGWINCH
+    EXPECT_EQ(child.next_report(), std::to_string(Term::Key::RESIZE));
+    ASSERT_EQ(child.next_report(), "waiting");
+    size = winsize{20, 60, 0, 0};
+    ASSERT_EQ(ioctl(child.terminal(), TIOCSWINSZ, &size), 0);
+    child.type("k");
+    EXPECT_EQ(child.next_report(), std::to_string('k'));
+    ExpectExitedNormally(child.wait());
+}
+
+TEST(TerminalInput, KeysTypedAheadOfASingleKeyAnswerAreForgotten) {
+    ChildProcess child(Streams::Terminal, [](int out) {
+        Term::Terminal terminal(false, true, false, false);
+        Report(out, "ready");
+        const Term::Result answer = Term::prompt("Stereo?", "y", "N", ":", true);
+        Report(out, answer == Term::Result::No ? "no" : "other");
+        Report(out, std::to_string(Term::read_key()));
+    });
+    ASSERT_EQ(child.next_report(), "ready");
+    child.type("n");  // "n" and, a moment later, Enter, as most people answer
+    usleep(150000);
+    child.type("\r");
+    EXPECT_EQ(child.next_report(), "no");
+    usleep(500000);
+    child.type("x");
+    EXPECT_EQ(child.next_report(), std::to_string('x')) << "the Enter fell through";
+    ExpectExitedNormally(child.wait());
 }
 
 TEST(ReadKey, DecodesWhatTheTerminalSends) {

@@ -1,5 +1,5 @@
-#include "MenuScreen.h"
-#include "ScreenText.h"
+#include "support/MenuScreen.h"
+#include "support/ScreenText.h"
 
 
 namespace {
