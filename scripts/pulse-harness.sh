@@ -43,16 +43,19 @@ pulse_harness_check() {
     done
 }
 
-# Starts the PulseAudio daemon; its pid goes to $dir/pids.
+# Starts the PulseAudio daemon; its pid goes to $dir/pids. With PULSE_HARNESS_LOGIN=1 it starts
+# as at a log-in, from the user's ~/.config/pulse/default.pa or the system's default.pa.
 pulse_harness_start_pulseaudio() {
     local dir=$1 socket="$1/runtime/native"
+    local -a script=(-n -F /dev/null --load="module-native-protocol-unix socket=$socket auth-anonymous=1")
+    [ "${PULSE_HARNESS_LOGIN:-0}" = 1 ] && script=()
     # The daemon refuses nothing as root in per-user mode; it only warns. Its own home and
     # runtime folders keep it away from any other sound server on the machine.
-    HOME="$dir/home" XDG_RUNTIME_DIR="$dir" PULSE_RUNTIME_PATH="$dir/runtime" \
-        pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit -F /dev/null \
+    HOME="$dir/home" XDG_CONFIG_HOME="$dir/home/.config" XDG_RUNTIME_DIR="$dir" \
+        PULSE_RUNTIME_PATH="$dir/runtime" \
+        pulseaudio --daemonize=no --exit-idle-time=-1 --disallow-exit "${script[@]}" \
         --use-pid-file=no --system=false --disable-shm=yes \
         --log-target=file:"$dir/daemon.log" --log-level="${PULSE_HARNESS_LOG_LEVEL:-warning}" \
-        --load="module-native-protocol-unix socket=$socket auth-anonymous=1" \
         </dev/null >/dev/null 2>&1 &
     echo $! >"$dir/pids"
     export PULSE_SERVER="unix:$socket"
@@ -121,9 +124,13 @@ pulse_harness_start() {
     export PULSE_HARNESS_SERVER="$server"
     # On PipeWire the program talks to PipeWire itself unless SDL_AUDIODRIVER names a driver.
     if [ "$server" = pipewire ]; then export SDL_AUDIODRIVER=; else export SDL_AUDIODRIVER=pulseaudio; fi
-    # Clients must not look for a cookie in the caller's home.
+    # Clients must not look for a cookie in the caller's home. A daemon started as at a log-in
+    # asks for the one it makes in its own home.
     export PULSE_COOKIE="$dir/home/cookie"
     : >"$PULSE_COOKIE"
+    if [ "$server" = pulseaudio ] && [ "${PULSE_HARNESS_LOGIN:-0}" = 1 ]; then
+        export PULSE_COOKIE="$dir/home/.config/pulse/cookie"
+    fi
     "pulse_harness_start_$server" "$dir" || {
         echo "pulse harness: $server did not start" >&2
         pulse_harness_stop
@@ -171,6 +178,20 @@ pulse_harness_start() {
     until pactl list short sources 2>/dev/null | grep -q '\bmicrophone\b'; do
         tries=$((tries + 1))
         [ "$tries" -gt 100 ] && break
+        sleep 0.05
+    done
+}
+
+# Stops the server's processes and starts them again in the same folders, as a new log-in would:
+# what the user's configuration creates comes back, the harness's own devices do not.
+pulse_harness_restart() {
+    local dir=$PULSE_HARNESS_DIR server=$PULSE_HARNESS_SERVER
+    pulse_harness_kill "$dir"
+    "pulse_harness_start_$server" "$dir" || return 1
+    local tries=0
+    until pactl info >/dev/null 2>&1; do
+        tries=$((tries + 1))
+        [ "$tries" -gt 200 ] && return 1
         sleep 0.05
     done
 }
@@ -234,9 +255,9 @@ pulse_harness_alive() {
     [ -n "$state" ] && [ "$state" != Z ]
 }
 
-# Stops the server started by pulse_harness_start and removes its folder.
-pulse_harness_stop() {
-    local dir=${1:-$PULSE_HARNESS_DIR}
+# Ends the server's processes (last started first) and keeps its folder.
+pulse_harness_kill() {
+    local dir=$1
     local -a pids=()
     if [ -n "$dir" ] && [ -f "$dir/pids" ]; then mapfile -t pids <"$dir/pids"; fi
     local pid index
@@ -253,6 +274,13 @@ pulse_harness_stop() {
         pulse_harness_alive "$pid" && kill -KILL "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
     done
+    rm -f "$dir/pids"
+}
+
+# Stops the server started by pulse_harness_start and removes its folder.
+pulse_harness_stop() {
+    local dir=${1:-$PULSE_HARNESS_DIR}
+    [ -n "$dir" ] && pulse_harness_kill "$dir"
     case "$dir" in
         */moravel-pulse.*) rm -rf "$dir" ;;
     esac
