@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "audio/AudioLayer.h"
 #include "audio/DuplexBridge.h"
@@ -70,8 +71,12 @@ DuplexTiming duplex_timing(bool pipewire, uint32_t period) {
 constexpr std::chrono::seconds kCloseTimeout{2};
 
 // Devices whose close did not finish in time. SDL still holds them, so SDL's audio must not be
-// shut down (that would wait for them again); their state is never freed.
-std::atomic<int> g_abandonedDevices{0};
+// shut down (that would wait for them again); their state is never freed, and stays listed here
+// so that it is still owned by something until the process ends. Only the main thread closes.
+std::vector<SdlDuplexState*>& abandoned_states() {
+    static auto* states = new std::vector<SdlDuplexState*>;
+    return *states;
+}
 
 // The native rate of a capture device, looked up by the name SDL opens it by; null is the
 // default device.
@@ -298,7 +303,7 @@ void audio_device_uninit(AudioDevice* device) {
     } else {
         // A device thread is stuck in the sound server and may still call back into the state:
         // it stays, closed to the callbacks, until the process ends.
-        g_abandonedDevices.fetch_add(1);
+        abandoned_states().push_back(state);
     }
 }
 
@@ -308,4 +313,4 @@ uint32_t audio_device_ring_fill(const AudioDevice* device) {
                : 0;
 }
 
-bool audio_devices_abandoned() { return g_abandonedDevices.load() > 0; }
+bool audio_devices_abandoned() { return !abandoned_states().empty(); }
