@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/MoravelState.h"
+#include "RenderCommandLine.h"
 #include "audio/AudioLayer.h"
 #include "audio/OfflineRender.h"
 #include "audio/ProcessingCallback.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/MoravelState.h"
+#include "support/ProgramState.h"
 #include "effects/BassTrebleStage.h"
 #include "audio/NoiseRemoval.h"
 #include "audio/ProcessingState.h"
@@ -24,19 +24,6 @@ constexpr unsigned kFrames = 480;
 constexpr uint32_t kRate = 48000;
 constexpr double kBlockSeconds = 0.010;
 
-void ConfigurePitchProcessor(soundtouch::SoundTouch& processor, uint32_t channels) {
-    processor.setChannels(channels);
-    processor.setSampleRate(kRate);
-    processor.setTempoChange(0.0);
-    processor.setRateChange(0.0);
-    processor.setSetting(SETTING_USE_QUICKSEEK, 0);
-    processor.setSetting(SETTING_USE_AA_FILTER, 1);
-    processor.setSetting(SETTING_SEQUENCE_MS, 40);
-    processor.setSetting(SETTING_SEEKWINDOW_MS, 15);
-    processor.setSetting(SETTING_OVERLAP_MS, 8);
-    processor.setPitchSemiTones(12);
-}
-
 // A fresh set-up for `channels` at 48 kHz, with every stage off.
 void SetUp(uint32_t channels) {
     SS_MORAVEL_ACTIVE = true;
@@ -45,12 +32,7 @@ void SetUp(uint32_t channels) {
     SS_Manual_Pitch = 7.0f;
     gl_bass = 6.0f;
     gl_treble = -6.0f;
-    for (int k = 0; k < kChainPositions; ++k) {
-        ConfigurePitchProcessor(soundTouch[k], 2);
-        SS_VariablePitch_Value[k] = 0.0f;
-        SS_VariablePitch_Value_Offset[k] = 0.1f;
-        SS_VariableTempValue[k] = 6;
-    }
+    ResetPitchEffects();
     InitializeProcessingState(channels, kRate);
 }
 
@@ -91,9 +73,8 @@ void BM_VoiceEffect(benchmark::State& state) {
     size_t b = 0;
     for (auto _ : state) {
         input = blocks[b++ % blocks.size()];
-        bool written = false;
-        uint32_t valid = kFrames;
-        VoiceEffectStage(input.data(), output.data(), kFrames, written, valid);
+        StageBlock block = MakeStageBlock(input.data(), output.data(), kFrames, channels);
+        VoiceEffectStage(block);
         benchmark::DoNotOptimize(output.data());
         benchmark::ClobberMemory();
     }
@@ -124,7 +105,8 @@ void BM_RawSoundTouch(benchmark::State& state) {
     const int id = static_cast<int>(state.range(0));
     const uint32_t channels = static_cast<uint32_t>(state.range(1));
     soundtouch::SoundTouch processor;
-    ConfigurePitchProcessor(processor, channels);
+    ConfigurePitchProcessor(processor);
+    processor.setChannels(channels);
     const auto blocks = VoiceBlocks(channels);
     std::vector<float> input(blocks[0].size());
     std::vector<float> output(input.size());
@@ -156,9 +138,8 @@ void BM_SoundEffect(benchmark::State& state) {
     std::vector<float> output(voice.size());
     for (auto _ : state) {
         input = voice;
-        bool written = false;
-        uint32_t valid = kFrames;
-        SoundEffectStage(input.data(), output.data(), kFrames, written, valid);
+        StageBlock block = MakeStageBlock(input.data(), output.data(), kFrames, channels);
+        SoundEffectStage(block);
         benchmark::DoNotOptimize(output.data());
         benchmark::ClobberMemory();
     }
@@ -174,8 +155,9 @@ void BM_BassTreble(benchmark::State& state) {
     const uint32_t channels = static_cast<uint32_t>(state.range(0));
     SetUp(channels);
     std::vector<float> block = Voice(channels, 0);
+    StageBlock stage = MakeStageBlock(block.data(), block.data(), kFrames, channels);
     for (auto _ : state) {
-        BassTrebleStage(block.data(), kFrames, channels);
+        BassTrebleStage(stage);
         benchmark::DoNotOptimize(block.data());
         benchmark::ClobberMemory();
     }
@@ -191,7 +173,8 @@ void BM_Denoise(benchmark::State& state) {
     size_t b = 0;
     for (auto _ : state) {
         block = blocks[b++ % blocks.size()];
-        NoiseRemovalStage(block.data(), kFrames);
+        StageBlock stage = MakeStageBlock(block.data(), nullptr, kFrames, channels);
+        NoiseRemovalStage(stage);
         benchmark::DoNotOptimize(block.data());
         benchmark::ClobberMemory();
     }

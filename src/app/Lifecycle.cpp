@@ -1,14 +1,17 @@
 // The body of main: start-up in its fixed order, the menus, shutdown and the goodbye screen.
+#include "app/Lifecycle.h"
+
 #include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <exception>
 
 #include "app/GoodbyeScreen.h"
-#include "app/MoravelState.h"
 #include "audio/AudioSetup.h"
+#include "audio/EngineState.h"
 #include "config/PortableConfig.h"
 #include "config/Settings.h"
+#include "ui/AudioSetupDialog.h"
 #include "ui/Commands.h"
 #include "ui/MenuLabels.h"
 #include "ui/MenuRender.h"
@@ -55,8 +58,7 @@ int MoravelConsoleMain() {
     time(&endTime);
 
     goodbye = BuildGoodbyeText(ElapsedMinutes(difftime(endTime, startTime)));
-    std::fwrite(goodbye.data(), 1, goodbye.size(), stdout);
-    std::fflush(stdout);
+    Term::write(goodbye);
     if (endingSignal != 0) {
         // Ended by the signal, as whoever sent it expects to see.
         std::signal(endingSignal, SIG_DFL);

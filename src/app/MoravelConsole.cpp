@@ -1,5 +1,15 @@
-// The program-wide objects, defined once in the order the program needs them.
-#include "app/MoravelState.h"
+// The program-wide objects, defined once in the order the program needs them. Each is declared
+// by the subsystem that owns it.
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "audio/EngineState.h"
+#include "audio/NoiseRemoval.h"
+#include "config/PortableConfig.h"
+#include "config/UserSettings.h"
+#include "effects/EffectState.h"
+#include "ui/Menus.h"
 
 // Objects with constructors, in construction order; they are destroyed in reverse.
 soundtouch::SoundTouch soundTouch[kChainPositions];

@@ -1,3 +1,3 @@
-#include "app/MoravelState.h"
+#include "app/Lifecycle.h"
 
 int main() { return MoravelConsoleMain(); }

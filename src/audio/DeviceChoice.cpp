@@ -59,12 +59,3 @@ std::string device_prompt(const char* kind, int32_t index) {
     return std::string("Select ") + kind + " device[" + std::to_string(index) + "]: ";
 }
 
-StereoOptions stereo_options(bool stereoEnabled) {
-    return stereoEnabled ? StereoOptions{"Y", "n"} : StereoOptions{"y", "N"};
-}
-
-bool stereo_from_answer(Term::Result answer, bool stereoEnabled) {
-    if (answer == Term::Result::Yes) return true;
-    if (answer == Term::Result::No) return false;
-    return stereoEnabled;
-}

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "audio/AudioLayer.h"
-#include "ui/terminal/Terminal.h"
 
 // An index addresses a device when it is at least 0 and below the count of its list.
 bool is_valid_device_index(int32_t index, uint32_t count);
@@ -34,11 +33,3 @@ std::string device_listing(const AudioDeviceInfo* infos, uint32_t count);
 // "Select capture device[" / "Select playback device[" + index + "]: ".
 std::string device_prompt(const char* kind, int32_t index);
 
-// The options of the stereo question; the capital marks the current state.
-struct StereoOptions {
-    std::string first;
-    std::string second;
-};
-StereoOptions stereo_options(bool stereoEnabled);
-// Yes turns stereo on, No turns it off, every other outcome keeps it.
-bool stereo_from_answer(Term::Result answer, bool stereoEnabled);

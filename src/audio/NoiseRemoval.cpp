@@ -4,7 +4,6 @@
 
 #include <cstring>
 
-#include "app/MoravelState.h"
 #include "audio/NoiseSuppressor.h"
 
 namespace {
@@ -43,12 +42,13 @@ float NoiseQueueSample(float sample) {
     return scaled;
 }
 
-void NoiseRemovalStage(float* input, unsigned int frames) {
-    const uint32_t channels = gl_channelCount;
+void NoiseRemovalStage(StageBlock& block) {
+    float* const input = block.input;
+    const uint32_t channels = block.channels;
     if (input == nullptr || channels < 1 || channels > 2) {
         return;
     }
-    const int32_t n = static_cast<int32_t>(channels * frames);
+    const int32_t n = static_cast<int32_t>(channels * block.frames);
     const int32_t frameSamples = kDenoiseFrameSize * static_cast<int32_t>(channels);
 
     // A block that does not fit into the input queue is not denoised; it is lost to the

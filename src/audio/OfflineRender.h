@@ -1,6 +1,7 @@
 #pragma once
-// mvconsole-render: a sound file through the processing callback, block by block, on a device
-// built without SDL that clears and clips each block as the live device does.
+// An offline render: a sound file through the processing callback, block by block, on a device
+// built without SDL that clears and clips each block as the live device does. mvconsole-render
+// (tools/) is its command line.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,12 +21,9 @@ struct RenderOptions {
     bool help = false;
 };
 
-// The arguments after the program name. False with the reason on a usage error.
-bool ParseRenderArguments(const std::vector<std::string>& args, RenderOptions& options,
-                          std::string& error);
-
-// The --help text: usage, options and the setting keys.
-std::string RenderUsageText();
+// The libsndfile format chosen by the output's extension (.wav 32-bit float, .flac 24-bit), or
+// 0 for an extension it cannot write.
+int OutputFormatFor(const std::string& path);
 
 // Frames per block when none are given: 10 ms of the rate, kept within 1..kMaxPeriodFrames.
 unsigned int DefaultBlockFrames(int sampleRate);
@@ -45,5 +43,3 @@ std::string FormatRenderSummary(const RenderSummary& summary);
 // kRenderOk, `error` says which file failed and why.
 int RenderFile(const RenderOptions& options, RenderSummary& summary, std::string& error);
 
-// The whole program: arguments, --help, the render, and one line on standard error.
-int MvconsoleRenderMain(int argc, char** argv);

@@ -4,12 +4,15 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/MoravelState.h"
+#include "audio/EngineState.h"
 #include "audio/NoiseRemoval.h"
 #include "audio/ProcessingState.h"
 #include "audio/SensitivityGate.h"
+#include "config/UserSettings.h"
 #include "effects/BassTrebleStage.h"
+#include "effects/EffectState.h"
 #include "effects/SoundEffects.h"
+#include "effects/StageBlock.h"
 #include "effects/VoiceEffects.h"
 
 namespace {
@@ -90,11 +93,10 @@ void data_callback(AudioDevice* device, void* output, const void* input, unsigne
     std::memcpy(in, captured, samples * sizeof(float));
     float* const out = captureChannels == playbackChannels ? deviceOutput : s_convertedOutput;
     if (out != deviceOutput) std::memset(out, 0, samples * sizeof(float));
-    bool written = false;
-    uint32_t validFrames = frames;
+    StageBlock block = MakeStageBlock(in, out, frames, channels);
 
     if (SS_EnableNoiseRemoval && channels <= 2 && DenoiseReady(channels)) {
-        NoiseRemovalStage(in, frames);
+        NoiseRemovalStage(block);
     }
 
     // Read once, so the mix at the end always uses this block's copy.
@@ -108,22 +110,20 @@ void data_callback(AudioDevice* device, void* output, const void* input, unsigne
         std::memset(in, 0, samples * sizeof(float));
     }
 
-    if (SS_VavorOzodediEffect.load() > 0) VoiceEffectStage(in, out, frames, written, validFrames);
-    if (SS_EffectType.load() > 0 && SS_ECHO_EFFECT_SIZE > 0) {
-        SoundEffectStage(in, out, frames, written, validFrames);
-    }
-    validFrames = std::min(validFrames, static_cast<uint32_t>(frames));
+    if (SS_VavorOzodediEffect.load() > 0) VoiceEffectStage(block);
+    if (SS_EffectType.load() > 0 && SS_ECHO_EFFECT_SIZE > 0) SoundEffectStage(block);
+    block.valid = std::min(block.valid, static_cast<uint32_t>(frames));
 
-    const bool passedThrough = !written;
-    if (passedThrough) std::memcpy(out, in, samples * sizeof(float));
+    const bool passedThrough = !block.written;
+    if (passedThrough) PassInputThrough(block);
 
-    BassTrebleStage(out, validFrames, channels);
+    BassTrebleStage(block);
 
     if (mixOriginal) {
         for (size_t i = 0; i < samples; ++i) out[i] = (out[i] + originalInputVoice[i]) * 0.5f;
     }
 
     if (out != deviceOutput) {
-        DeliverBlock(device, deviceOutput, out, passedThrough ? frames : validFrames);
+        DeliverBlock(device, deviceOutput, out, passedThrough ? frames : block.valid);
     }
 }

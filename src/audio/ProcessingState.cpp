@@ -2,21 +2,37 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <new>
 
-#include "app/MoravelState.h"
+#include "audio/EngineState.h"
+#include "audio/NoiseRemoval.h"
 #include "audio/NoiseSuppressor.h"
+#include "config/UserSettings.h"
+#include "effects/EffectCatalogue.h"
+#include "effects/EffectState.h"
 
 namespace {
 
-// Frames of one Alien fragment.
-constexpr uint32_t kFragmentFrames = 8800;
-// The Clone copy reads this many frames back, so the delay line holds at least as many.
-constexpr uint32_t kCloneDelayFrames = 6000;
-// Frames of the Chorus ring, which has to fit into the effect buffer at any rate.
-constexpr uint32_t kChorusFrames = 400;
-
 float* NewCleared(int32_t count) { return new (std::nothrow) float[count](); }
+
+template <typename T>
+void Release(T*& buffer) {
+    delete[] buffer;
+    buffer = nullptr;
+}
+
+template <typename T, size_t N>
+void Zero(T (&values)[N]) {
+    std::fill(std::begin(values), std::end(values), T{});
+}
+
+void DestroySuppressors() {
+    if (gl_DenoiseState_1 != nullptr) denoise_destroy(gl_DenoiseState_1);
+    gl_DenoiseState_1 = nullptr;
+    if (gl_DenoiseState_2 != nullptr) denoise_destroy(gl_DenoiseState_2);
+    gl_DenoiseState_2 = nullptr;
+}
 
 }  // namespace
 
@@ -24,7 +40,7 @@ ProcessingSizes ComputeProcessingSizes(uint32_t channels, uint32_t sampleRate) {
     ProcessingSizes sizes{};
     const uint32_t echo = (channels * sampleRate) / 4u;
     sizes.sineTable = static_cast<int32_t>(std::max(sampleRate / 25u, 1u));
-    sizes.fragment = static_cast<int32_t>(channels * kFragmentFrames);
+    sizes.fragment = static_cast<int32_t>(channels * kAlienFragmentFrames);
     sizes.voiceBuffer = static_cast<int32_t>(channels * std::max(sampleRate, kCloneDelayFrames));
     sizes.echoSize = static_cast<int32_t>(echo);
     // R floats hold every ring at 1 or 2 channels; more channels or very low rates get room
@@ -100,8 +116,7 @@ bool InitializeProcessingState(uint32_t channels, uint32_t sampleRate) {
     SS_reverseStart = -1;
 
     // A set-up normally destroys the states first; any left over are replaced, not leaked.
-    if (gl_DenoiseState_1 != nullptr) denoise_destroy(gl_DenoiseState_1);
-    if (gl_DenoiseState_2 != nullptr) denoise_destroy(gl_DenoiseState_2);
+    DestroySuppressors();
     gl_DenoiseState_1 = denoise_create(static_cast<int>(sampleRate));
     gl_DenoiseState_2 = denoise_create(static_cast<int>(sampleRate));
 
@@ -115,4 +130,68 @@ bool InitializeProcessingState(uint32_t channels, uint32_t sampleRate) {
 
     gl_soundTouchInitialized = true;
     return true;
+}
+
+void ConfigurePitchProcessor(soundtouch::SoundTouch& processor) {
+    processor.setChannels(2);
+    processor.setSampleRate(48000);
+    processor.setTempoChange(0.0);
+    processor.setRateChange(0.0);
+    processor.setSetting(SETTING_USE_QUICKSEEK, 0);
+    processor.setSetting(SETTING_USE_AA_FILTER, 1);
+    processor.setSetting(SETTING_SEQUENCE_MS, 40);
+    processor.setSetting(SETTING_SEEKWINDOW_MS, 15);
+    processor.setSetting(SETTING_OVERLAP_MS, 8);
+    processor.setPitchSemiTones(12);
+}
+
+void ResetPitchEffects() {
+    for (int i = 0; i < kChainPositions; ++i) {
+        SS_VariablePitch_Value[i] = 0.0f;
+        SS_VariablePitch_Value_Offset[i] = 0.1f;
+        SS_VariableTempValue[i] = 6;
+    }
+    for (soundtouch::SoundTouch& processor : soundTouch) ConfigurePitchProcessor(processor);
+}
+
+void ReleaseProcessingState() {
+    DestroySuppressors();
+    Release(gl_soundFreq);
+    Release(gl_fragmentBuffer1);
+    Release(gl_fragmentBuffer2);
+    Release(SS_Voice_Buffer);
+}
+
+void ResetProcessingState() {
+    ReleaseProcessingState();
+    Release(SS_EffectBuffer);
+    gl_soundTouchInitialized = false;
+    gl_ChannelConversionInitialized = false;
+    gl_converter = ChannelConverter{};
+    gl_channelCount = 0;
+    isSetupReady = false;
+
+    Zero(originalInputVoice);
+    SS_Microphone_SilanceCount = 0;
+    gl_BassTreble_1 = EffectBassTreble();
+    gl_BassTreble_2 = EffectBassTreble();
+    Zero(gl_BassTreble_Buffer_1);
+    Zero(gl_BassTreble_Buffer_2);
+    Zero(m_noiseBufferInput);
+    Zero(m_noiseBufferOutput);
+    m_noiseBufferInputSize = m_noiseBufferOutputSize = 0;
+
+    gl_soundFreqTotal = 0;
+    gl_soundFreqIdx_1 = gl_soundFreqIdx_2 = gl_soundFreqIdx_3 = gl_soundFreqIdx_4 = 0;
+    Zero(gl_fragmentBufferIdx1);
+    Zero(gl_fragmentBufferIdx2);
+    SS_FRAGMENT_BUFFER_SIZE = 0;
+    SS_VOICE_BUFFER_SIZE = 0;
+    Zero(SS_voiceStart);
+    SS_ECHO_EFFECT_SIZE = 0;
+    SS_effectStart = 0;
+    SS_reverseStart = -1;
+
+    for (soundtouch::SoundTouch& processor : soundTouch) processor.clear();
+    ResetPitchEffects();
 }

@@ -8,7 +8,6 @@
 #include <mutex>
 #include <vector>
 
-#include "app/MoravelState.h"
 #include "config/ConfigNumbers.h"
 #include "config/FileReplace.h"
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,12 @@ struct PortableItem {
     std::string key;
     std::string value;
 };
+
+// The store: the list, the file's path, and the lock held while the file is written. Defined in
+// src/app/MoravelConsole.cpp.
+extern std::vector<PortableItem> gl_PortableConfig;
+extern std::string glPortableConfiguration;
+extern std::mutex m_CriticalPortableSave;
 
 void ConfigPortableApplication();
 // Why the settings file could not be read, when it exists but could not (not a regular file,

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/MoravelState.h"
+#include "config/UserSettings.h"
 #include "config/ConfigNumbers.h"
 #include "config/PortableConfig.h"
 
@@ -27,10 +27,6 @@ void ApplyEffectId(int number) {
 template <RelaxedAtomic<int8_t>& setting>
 void SaveEffectId(const char* key) {
     PortableSaveConfigKey(key, FormatConfigInt(setting));
-}
-template <RelaxedAtomic<int8_t>& setting>
-void SaveChainEffectId(const char* key) {
-    PortableSaveConfigKey(key, static_cast<int>(setting));
 }
 
 template <RelaxedAtomic<int32_t>& setting>
@@ -77,13 +73,13 @@ const std::vector<SettingKey> kSettingKeys = {
     {"ENABLE_NOISE_REMOVAL", "0", "noise removal on (1) or off (0)",
      ApplyFlag<SS_EnableNoiseRemoval>, SaveFlag<SS_EnableNoiseRemoval>},
     {"CHAIN_EFFECT_1", "0", "voice effect at chain position 1 (used when VOICE_EFFECT is 20)",
-     ApplyEffectId<SS_ChainEffect_1>, SaveChainEffectId<SS_ChainEffect_1>},
+     ApplyEffectId<SS_ChainEffect_1>, SaveEffectId<SS_ChainEffect_1>},
     {"CHAIN_EFFECT_2", "0", "voice effect at chain position 2", ApplyEffectId<SS_ChainEffect_2>,
-     SaveChainEffectId<SS_ChainEffect_2>},
+     SaveEffectId<SS_ChainEffect_2>},
     {"CHAIN_EFFECT_3", "0", "voice effect at chain position 3", ApplyEffectId<SS_ChainEffect_3>,
-     SaveChainEffectId<SS_ChainEffect_3>},
+     SaveEffectId<SS_ChainEffect_3>},
     {"CHAIN_EFFECT_4", "0", "voice effect at chain position 4", ApplyEffectId<SS_ChainEffect_4>,
-     SaveChainEffectId<SS_ChainEffect_4>},
+     SaveEffectId<SS_ChainEffect_4>},
 };
 
 }  // namespace

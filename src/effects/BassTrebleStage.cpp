@@ -1,14 +1,17 @@
 #include "effects/BassTrebleStage.h"
 
-#include "app/MoravelState.h"
+#include "config/UserSettings.h"
+#include "effects/EffectState.h"
 
-void BassTrebleStage(float* block, uint32_t frames, uint32_t channels) {
+void BassTrebleStage(StageBlock& stage) {
+    float* const block = stage.output;
+    const uint32_t frames = stage.valid;
     if ((gl_bass.load() == 0.0f && gl_treble.load() == 0.0f) || frames == 0) return;
-    if (channels == 1) {
+    if (stage.channels == 1) {
         gl_BassTreble_1.ProcessBlock(block, block, frames);
         return;
     }
-    if (channels != 2 || frames >= static_cast<uint32_t>(kBassTrebleBufferFrames)) return;
+    if (stage.channels != 2 || frames >= static_cast<uint32_t>(kBassTrebleBufferFrames)) return;
     for (uint32_t f = 0; f < frames; ++f) {
         gl_BassTreble_Buffer_1[f] = block[2 * f];
         gl_BassTreble_Buffer_2[f] = block[2 * f + 1];
@@ -20,4 +23,3 @@ void BassTrebleStage(float* block, uint32_t frames, uint32_t channels) {
         block[2 * f + 1] = gl_BassTreble_Buffer_2[f];
     }
 }
-

@@ -60,7 +60,9 @@ void EffectBassTreble::Coefficients(double hz, double slope, double gainDb, doub
 
 size_t EffectBassTreble::InstanceProcess(EffectBassTrebleState& s, float* in, float* out,
                                          size_t count) {
-    // Coefficients are refreshed on every call so a new gain applies from the next block on.
+    // The coefficients follow this filter's own gains, which SetBassTreble sets; the callback
+    // calls that only when it builds its processing state, so a gain changed in the menu is
+    // heard after the next device set-up.
     double a0 = 1.0;
     Coefficients(s.bassFrequency, s.shelfSlope, bassDb, static_cast<double>(s.sampleRate), 0, a0,
                  s.bassA1, s.bassA2, s.bassB0, s.bassB1, s.bassB2);

@@ -1,23 +1,12 @@
-// The sound effects: one delayed copy of the voice from a ring in the shared effect buffer.
+// The sound effects: one delayed copy of the voice from a ring in the shared effect buffer,
+// one catalogue row each.
 #include "effects/SoundEffects.h"
 
-#include <cstring>
-
-#include "app/MoravelState.h"
+#include "config/UserSettings.h"
+#include "effects/EffectCatalogue.h"
+#include "effects/EffectState.h"
 
 namespace {
-
-// Frames of the Chorus ring.
-constexpr int32_t kChorusFrames = 400;
-
-// An effect reads the dry samples from `input` and adds its copy into `output`.
-using SoundEffectFunction = void (*)(const float* input, float* output, int32_t samples,
-                                     int32_t ringLength);
-
-struct SoundEffectEntry {
-    int id;
-    SoundEffectFunction run;
-};
 
 // The write position is shared by all effects, so one started after a longer ring wraps at
 // once.
@@ -63,47 +52,54 @@ void Ghost(const float* input, float* output, int32_t samples, int32_t ringLengt
     SS_reverseStart = rpos;
 }
 
-constexpr SoundEffectEntry kSoundEffects[] = {
-    {1, DelayedCopy<2>},  // Town Hall, half level
-    {2, DelayedCopy<1>},  // Echo, quarter level
-    {3, Chorus},
-    {4, Ghost},
+int32_t QuarterRing(int32_t echoSize, uint32_t) { return echoSize >> 2; }
+int32_t WholeRing(int32_t echoSize, uint32_t) { return echoSize; }
+int32_t ChorusRing(int32_t, uint32_t channels) {
+    return static_cast<int32_t>(kChorusFrames) * static_cast<int32_t>(channels);
+}
+int32_t DoubleRing(int32_t echoSize, uint32_t) { return 2 * echoSize; }
+int32_t NoRing(int32_t, uint32_t) { return 0; }
+
+// The effect menu, top to bottom.
+const std::vector<SoundEffectRow> kSoundEffects = {
+    {1, "Town Hall", "Town Hall", CMD_EFFECT_TOWN_HALL, QuarterRing, DelayedCopy<2>},  // half level
+    {2, "Echo", "Echo", CMD_EFFECT_ECHO, WholeRing, DelayedCopy<1>},  // quarter level
+    {3, "Chorus", "Chorus", CMD_EFFECT_CHORUS, ChorusRing, Chorus},
+    {4, "Ghost", "Ghost", CMD_EFFECT_GHOST, DoubleRing, Ghost},
+    {0, "CLEAR", "", CMD_EFFECT_CLEAR, NoRing, nullptr},
 };
 
 }  // namespace
 
-int32_t SoundEffectRingLength(int id, int32_t echoSize, uint32_t channels) {
-    switch (id) {
-        case 1: return echoSize >> 2;
-        case 2: return echoSize;
-        case 3: return kChorusFrames * static_cast<int32_t>(channels);
-        case 4: return 2 * echoSize;
-        default: return 0;
+const std::vector<SoundEffectRow>& SoundEffectRows() { return kSoundEffects; }
+
+const SoundEffectRow* FindSoundEffect(int id) {
+    for (const SoundEffectRow& row : kSoundEffects) {
+        if (row.id == id) return &row;
     }
+    return nullptr;
 }
 
-void SoundEffectStage(float* input, float* output, unsigned int frames, bool& written,
-                      uint32_t& validFrames) {
-    const uint32_t channels = gl_channelCount;
-    if (input == nullptr || output == nullptr || channels == 0) return;
-    const uint32_t count = written ? validFrames : frames;
-    const int32_t samples = static_cast<int32_t>(channels * count);
+int32_t SoundEffectRingLength(int id, int32_t echoSize, uint32_t channels) {
+    const SoundEffectRow* row = FindSoundEffect(id);
+    return row != nullptr ? row->ringLength(echoSize, channels) : 0;
+}
+
+void SoundEffectStage(StageBlock& block) {
+    if (block.input == nullptr || block.output == nullptr || block.channels == 0) return;
+    const uint32_t count = block.written ? block.valid : block.frames;
+    const int32_t samples = static_cast<int32_t>(block.channels * count);
 
     // Both blocks hold the dry samples from here on: effects read input and write output.
-    if (written) {
-        std::memcpy(input, output, static_cast<size_t>(samples) * sizeof(float));
-    } else {
-        std::memcpy(output, input, static_cast<size_t>(samples) * sizeof(float));
+    ShareLatestResult(block, count);
+
+    const SoundEffectRow* row = FindSoundEffect(SS_EffectType.load());
+    const int32_t ring =
+        row != nullptr ? row->ringLength(SS_ECHO_EFFECT_SIZE, block.channels) : 0;
+    if (SS_EffectBuffer != nullptr && ring > 0 && row->process != nullptr) {
+        row->process(block.input, block.output, samples, ring);
     }
 
-    const int id = SS_EffectType.load();
-    const int32_t ring = SoundEffectRingLength(id, SS_ECHO_EFFECT_SIZE, channels);
-    if (SS_EffectBuffer != nullptr && ring > 0) {
-        for (const SoundEffectEntry& entry : kSoundEffects) {
-            if (entry.id == id) entry.run(input, output, samples, ring);
-        }
-    }
-
-    written = true;
-    validFrames = count;
+    block.written = true;
+    block.valid = count;
 }

@@ -1,15 +1,12 @@
-// The voice effects, dispatched from a table by id, alone or as a chain of four positions.
+// The voice effects, one catalogue row each, alone or as a chain of four positions.
 #include "effects/VoiceEffects.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "app/MoravelState.h"
-
-namespace {
-
-// Frames of Clone's delay.
-constexpr int32_t kCloneDelayFrames = 6000;
+#include "config/UserSettings.h"
+#include "effects/EffectCatalogue.h"
+#include "effects/EffectState.h"
 
 // What an effect at chain position `position` is handed: `fed` frames of the input block to
 // read, and the output block of `blockFrames` frames to write.
@@ -22,17 +19,7 @@ struct EffectCall {
     uint32_t channels;
 };
 
-// An effect writes the output block and returns how many frames of it are valid.
-using EffectFunction = uint32_t (*)(const EffectCall&);
-
-// Which count an effect is fed: the valid frames of the latest result, or the whole block.
-enum class FramesFed { Valid, Block };
-
-struct VoiceEffectEntry {
-    int id;
-    FramesFed fed;
-    EffectFunction run;
-};
+namespace {
 
 size_t Samples(const EffectCall& call, uint32_t frames) {
     return static_cast<size_t>(call.channels) * frames;
@@ -183,36 +170,43 @@ uint32_t Silence(const EffectCall& call) {
     return call.fed;
 }
 
-constexpr VoiceEffectEntry kVoiceEffects[] = {
-    {4, FramesFed::Valid, Robot},
-    {5, FramesFed::Valid, PresetPitch<-3>},
-    {6, FramesFed::Valid, PresetPitch<4>},
-    {7, FramesFed::Valid, PresetPitch<8>},
-    {8, FramesFed::Valid, PresetPitch<12>},
-    {9, FramesFed::Valid, Alien},
-    {10, FramesFed::Block, Mutation<100>},
-    {11, FramesFed::Block, Mutation<10>},
-    {12, FramesFed::Block, Mutation<300>},
-    {13, FramesFed::Block, Atari},
-    {14, FramesFed::Valid, CustomPitch},
-    {15, FramesFed::Valid, Clone},
-    {16, FramesFed::Valid, Radio},
-    {17, FramesFed::Valid, Silence},
+// The voice menu, top to bottom. The main menu's labels write "Pitch" with a capital where the
+// voice menu does not.
+const std::vector<VoiceEffectRow> kVoiceEffects = {
+    {9, "Alien", "Alien", CMD_VOICE_ALIEN, FramesFed::Valid, Alien},
+    {13, "Atari", "Atari", CMD_VOICE_ATARI, FramesFed::Block, Atari},
+    {15, "Clone", "Clone", CMD_VOICE_CLONE, FramesFed::Valid, Clone},
+    {10, "Mutation", "Mutation", CMD_VOICE_MUTATION, FramesFed::Block, Mutation<100>},
+    {12, "Fast Mutation", "Fast Mutation", CMD_VOICE_FAST_MUTATION, FramesFed::Block,
+     Mutation<300>},
+    {11, "Slow Mutation", "Slow Mutation", CMD_VOICE_SLOW_MUTATION, FramesFed::Block,
+     Mutation<10>},
+    {5, "Male pitch", "Male pitch", CMD_VOICE_MALE_PITCH, FramesFed::Valid, PresetPitch<-3>},
+    {6, "Female pitch", "Female Pitch", CMD_VOICE_FEMALE_PITCH, FramesFed::Valid,
+     PresetPitch<4>},
+    {7, "Helium pitch", "Helium Pitch", CMD_VOICE_HELIUM_PITCH, FramesFed::Valid,
+     PresetPitch<8>},
+    {8, "Baby pitch", "Baby Pitch", CMD_VOICE_BABY_PITCH, FramesFed::Valid, PresetPitch<12>},
+    {16, "Radio", "Radio", CMD_VOICE_RADIO, FramesFed::Valid, Radio},
+    {4, "Robot", "Robot", CMD_VOICE_ROBOT, FramesFed::Valid, Robot},
+    {kCustomPitchEffect, "Custom pitch", "Custom Pitch", CMD_VOICE_CUSTOM_PITCH, FramesFed::Valid,
+     CustomPitch},
+    {17, "Silence", "Silence", CMD_VOICE_SILENCE, FramesFed::Valid, Silence},
+    {0, "CLEAR", "", CMD_VOICE_CLEAR, FramesFed::Valid, nullptr},
 };
 
-const VoiceEffectEntry* FindVoiceEffect(int id) {
-    for (const VoiceEffectEntry& entry : kVoiceEffects) {
-        if (entry.id == id) return &entry;
-    }
-    return nullptr;
+// The row that processes `id`; null for ids without an effect (0, 1 to 3, 18 and up).
+const VoiceEffectRow* EffectFor(int id) {
+    const VoiceEffectRow* row = FindVoiceEffect(id);
+    return row != nullptr && row->process != nullptr ? row : nullptr;
 }
 
-// Runs one effect at one position; `validFrames` is the count of valid input frames.
-uint32_t RunVoiceEffect(const VoiceEffectEntry& entry, int position, float* input, float* output,
-                        uint32_t blockFrames, uint32_t validFrames, uint32_t channels) {
-    const uint32_t fed = entry.fed == FramesFed::Valid ? validFrames : blockFrames;
-    const EffectCall call{position, input, output, fed, blockFrames, channels};
-    return entry.run(call);
+// Runs one effect at one position on the block's latest result.
+uint32_t RunVoiceEffect(const VoiceEffectRow& row, int position, const StageBlock& block,
+                        uint32_t validFrames) {
+    const uint32_t fed = row.fed == FramesFed::Valid ? validFrames : block.frames;
+    const EffectCall call{position, block.input, block.output, fed, block.frames, block.channels};
+    return row.process(call);
 }
 
 int ChainId(int position) {
@@ -224,7 +218,16 @@ int ChainId(int position) {
 
 }  // namespace
 
-bool IsVoiceEffect(int id) { return FindVoiceEffect(id) != nullptr; }
+const std::vector<VoiceEffectRow>& VoiceEffectRows() { return kVoiceEffects; }
+
+const VoiceEffectRow* FindVoiceEffect(int id) {
+    for (const VoiceEffectRow& row : kVoiceEffects) {
+        if (row.id == id) return &row;
+    }
+    return nullptr;
+}
+
+bool IsVoiceEffect(int id) { return EffectFor(id) != nullptr; }
 
 float MutationPitchStep(float& value, float& offset, float step) {
     float v = value + offset;
@@ -266,7 +269,7 @@ float AlienFadeWeight(int32_t index, int32_t blockSamples, int32_t fragmentSize)
 
 int32_t CloneDelaySamples(uint32_t channels, int32_t lineSize) {
     const int32_t c = static_cast<int32_t>(channels);
-    const int32_t wanted = kCloneDelayFrames * c;
+    const int32_t wanted = static_cast<int32_t>(kCloneDelayFrames) * c;
     // The longest delay a line holds, in whole frames: one frame short of its length.
     const int32_t longest = std::max(lineSize - lineSize % c - c, 0);
     return std::min(wanted, longest);
@@ -279,17 +282,15 @@ int32_t CloneReadIndex(int32_t writeIndex, int32_t delaySamples, int32_t lineSiz
     return read;
 }
 
-void VoiceEffectStage(float* input, float* output, unsigned int frames, bool& written,
-                      uint32_t& validFrames) {
-    const uint32_t channels = gl_channelCount;
-    if (input == nullptr || output == nullptr || channels == 0) return;
+void VoiceEffectStage(StageBlock& block) {
+    if (block.input == nullptr || block.output == nullptr || block.channels == 0) return;
     const int selected = SS_VavorOzodediEffect.load();
     if (selected <= 0) return;
 
     if (selected != kVoiceEffectChain) {
-        if (const VoiceEffectEntry* entry = FindVoiceEffect(selected)) {
-            validFrames = RunVoiceEffect(*entry, 0, input, output, frames, frames, channels);
-            written = true;
+        if (const VoiceEffectRow* row = EffectFor(selected)) {
+            block.valid = RunVoiceEffect(*row, 0, block, block.frames);
+            block.written = true;
         }
         return;
     }
@@ -297,17 +298,13 @@ void VoiceEffectStage(float* input, float* output, unsigned int frames, bool& wr
     for (int k = 0; k < kChainPositions; ++k) {
         const int id = ChainId(k);
         if (id != 0) {
-            if (const VoiceEffectEntry* entry = FindVoiceEffect(id)) {
-                validFrames =
-                    RunVoiceEffect(*entry, k, input, output, frames, validFrames, channels);
-                written = true;
+            if (const VoiceEffectRow* row = EffectFor(id)) {
+                block.valid = RunVoiceEffect(*row, k, block, block.valid);
+                block.written = true;
                 // The next position reads this result from the input block.
-                if (k < kChainPositions - 1) {
-                    std::memcpy(input, output,
-                                static_cast<size_t>(channels) * validFrames * sizeof(float));
-                }
+                if (k < kChainPositions - 1) CopyResultToInput(block);
             } else {
-                written = false;
+                block.written = false;
             }
         }
         // A menu change away from the chain ends it at this position.

@@ -1,13 +1,11 @@
 #pragma once
 #include <cstdint>
 
-// The voice effect stage: the selected effect, or the chain of four. Reads the input block,
-// writes the output block, and hands back the written flag and the valid frame count.
-void VoiceEffectStage(float* input, float* output, unsigned int frames, bool& written,
-                      uint32_t& validFrames);
+#include "effects/StageBlock.h"
 
-// Id of the voice effect that runs the four chain positions one after another.
-constexpr int kVoiceEffectChain = 20;
+// The voice effect stage: the selected effect, or the chain of four. Reads the input block,
+// writes the output block, and leaves the written flag and the valid frame count in `block`.
+void VoiceEffectStage(StageBlock& block);
 
 // True for the ids that have an effect of their own (4 to 17).
 bool IsVoiceEffect(int id);

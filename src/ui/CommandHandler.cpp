@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/MoravelState.h"
-#include "audio/AudioSetup.h"
 #include "config/Settings.h"
+#include "config/UserSettings.h"
+#include "effects/EffectCatalogue.h"
+#include "ui/AudioSetupDialog.h"
 #include "ui/HelpTexts.h"
 #include "ui/InputCompleteness.h"
 #include "ui/MenuLabels.h"
@@ -19,29 +20,6 @@
 #include "ui/terminal/Terminal.h"
 
 namespace {
-
-constexpr int8_t kCustomPitchEffect = 14;
-
-struct VoiceChoice {
-    MVCommands command;
-    int8_t effect;
-};
-const VoiceChoice kVoiceChoices[] = {
-    {CMD_VOICE_ALIEN, 9},          {CMD_VOICE_ATARI, 13},         {CMD_VOICE_CLONE, 15},
-    {CMD_VOICE_MUTATION, 10},      {CMD_VOICE_FAST_MUTATION, 12}, {CMD_VOICE_SLOW_MUTATION, 11},
-    {CMD_VOICE_MALE_PITCH, 5},     {CMD_VOICE_FEMALE_PITCH, 6},   {CMD_VOICE_HELIUM_PITCH, 7},
-    {CMD_VOICE_BABY_PITCH, 8},     {CMD_VOICE_RADIO, 16},         {CMD_VOICE_ROBOT, 4},
-    {CMD_VOICE_SILENCE, 17},       {CMD_VOICE_CLEAR, 0},
-};
-
-struct SoundChoice {
-    MVCommands command;
-    int32_t effect;
-};
-const SoundChoice kSoundChoices[] = {
-    {CMD_EFFECT_TOWN_HALL, 1}, {CMD_EFFECT_ECHO, 2},  {CMD_EFFECT_CHORUS, 3},
-    {CMD_EFFECT_GHOST, 4},     {CMD_EFFECT_CLEAR, 0},
-};
 
 struct SubMenu {
     MVCommands command;
@@ -88,15 +66,10 @@ const Entry& EntryFor(const Entry (&table)[N], MVCommands command) {
 
 // The value prompt: one line (or several joined by a trailing backslash) typed under the menu.
 std::string AskValue(const std::string& promptText) {
-    Term::Terminal terminal(false, true, false, false);
+    const Term::Terminal terminal(false, true, false, false);
     std::vector<std::string> history;
     std::function<bool(std::string)> complete = determine_completeness;
     return Term::prompt_multiline(terminal, promptText, history, complete);
-}
-
-void WriteOut(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
 }
 
 void RunMainMenu(MVCommands, int) { MENU_MainMenu("Main menu"); }
@@ -113,13 +86,22 @@ void FlipSetting(MVCommands command, int) {
     toggle.show();
 }
 
-void SelectVoiceEffect(MVCommands command, int) {
-    SS_VavorOzodediEffect = EntryFor(kVoiceChoices, command).effect;
+// The catalogue row a command selects; null when the command selects no effect.
+template <typename Row>
+const Row* RowSelectedBy(const std::vector<Row>& rows, MVCommands command) {
+    for (const Row& row : rows) {
+        if (row.command == command) return &row;
+    }
+    return nullptr;
+}
+
+void SelectVoiceEffect(const VoiceEffectRow& row) {
+    SS_VavorOzodediEffect = static_cast<int8_t>(row.id);
     ShowVoiceEffect();
 }
 
-void SelectSoundEffect(MVCommands command, int) {
-    SS_EffectType = EntryFor(kSoundChoices, command).effect;
+void SelectSoundEffect(const SoundEffectRow& row) {
+    SS_EffectType = row.id;
     ShowSoundEffect();
 }
 
@@ -133,7 +115,7 @@ void SetCustomPitch(MVCommands, int step) {
         SS_Manual_Pitch = CustomPitchFromInput(AskValue(prompt), current);
     }
     // Any answer, even an unchanged value, selects the custom pitch.
-    SS_VavorOzodediEffect = kCustomPitchEffect;
+    SS_VavorOzodediEffect = static_cast<int8_t>(kCustomPitchEffect);
     ShowVoiceEffect();
 }
 
@@ -155,17 +137,17 @@ void SetToneGain(MVCommands command, int step) {
 }
 
 void AskToQuit(MVCommands, int) {
-    WriteOut(Term::cursor_on());
+    Term::write(Term::cursor_on());
     const Term::Result answer = Term::prompt("Quit?", "Y", "n", ":", true);
     gl_Working = answer == Term::Result::No;
-    WriteOut(Term::cursor_off());
+    Term::write(Term::cursor_off());
 }
 
 void OpenUpdatePage(MVCommands, int) { OpenWebPage(UpdatePageAddress()); }
 void OpenHomePage(MVCommands, int) { OpenWebPage(HomePageAddress()); }
 
 void ShowText(const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) WriteOut(line + "\n");
+    for (const std::string& line : lines) Term::write(line + "\n");
     Term::read_key();
 }
 void ShowAbout(MVCommands, int) { ShowText(AboutText()); }
@@ -185,26 +167,7 @@ const CommandEntry kCommands[] = {
     {CMD_EFFECTS_MENU, OpenSubMenu},
     {CMD_AUDIOSETTINGS_MENU, OpenSubMenu},
     {CMD_TURN_ON_OFF, FlipSetting},
-    {CMD_VOICE_ALIEN, SelectVoiceEffect},
-    {CMD_VOICE_ATARI, SelectVoiceEffect},
-    {CMD_VOICE_CLONE, SelectVoiceEffect},
-    {CMD_VOICE_MUTATION, SelectVoiceEffect},
-    {CMD_VOICE_FAST_MUTATION, SelectVoiceEffect},
-    {CMD_VOICE_SLOW_MUTATION, SelectVoiceEffect},
-    {CMD_VOICE_MALE_PITCH, SelectVoiceEffect},
-    {CMD_VOICE_FEMALE_PITCH, SelectVoiceEffect},
-    {CMD_VOICE_HELIUM_PITCH, SelectVoiceEffect},
-    {CMD_VOICE_BABY_PITCH, SelectVoiceEffect},
     {CMD_VOICE_CUSTOM_PITCH, SetCustomPitch},
-    {CMD_VOICE_RADIO, SelectVoiceEffect},
-    {CMD_VOICE_ROBOT, SelectVoiceEffect},
-    {CMD_VOICE_SILENCE, SelectVoiceEffect},
-    {CMD_VOICE_CLEAR, SelectVoiceEffect},
-    {CMD_EFFECT_TOWN_HALL, SelectSoundEffect},
-    {CMD_EFFECT_ECHO, SelectSoundEffect},
-    {CMD_EFFECT_CHORUS, SelectSoundEffect},
-    {CMD_EFFECT_GHOST, SelectSoundEffect},
-    {CMD_EFFECT_CLEAR, SelectSoundEffect},
     {CMD_NOISE_REMOVAL, FlipSetting},
     {CMD_SENSITIVITY, SetSensitivity},
     {CMD_BASS, SetToneGain},
@@ -228,5 +191,11 @@ void handleCommand(MVCommands command, int step) {
             entry.handler(command, step);
             return;
         }
+    }
+    // The other effect commands select their catalogue row.
+    if (const VoiceEffectRow* row = RowSelectedBy(VoiceEffectRows(), command)) {
+        SelectVoiceEffect(*row);
+    } else if (const SoundEffectRow* row = RowSelectedBy(SoundEffectRows(), command)) {
+        SelectSoundEffect(*row);
     }
 }

@@ -1,44 +1,5 @@
 #pragma once
+#include "config/CommandIds.h"
 
-enum MVCommands : int {
-    CMD_MAIN_MENU = 1,
-    CMD_VOICE_MENU = 2,
-    CMD_EFFECTS_MENU = 3,
-    CMD_AUDIOSETTINGS_MENU = 4,
-    CMD_TURN_ON_OFF = 5,
-    CMD_VOICE_ALIEN = 6,
-    CMD_VOICE_ATARI = 7,
-    CMD_VOICE_CLONE = 8,
-    CMD_VOICE_MUTATION = 9,
-    CMD_VOICE_FAST_MUTATION = 10,
-    CMD_VOICE_SLOW_MUTATION = 11,
-    CMD_VOICE_MALE_PITCH = 12,
-    CMD_VOICE_FEMALE_PITCH = 13,
-    CMD_VOICE_HELIUM_PITCH = 14,
-    CMD_VOICE_BABY_PITCH = 15,
-    CMD_VOICE_CUSTOM_PITCH = 16,
-    CMD_VOICE_RADIO = 17,
-    CMD_VOICE_ROBOT = 18,
-    CMD_VOICE_SILENCE = 19,
-    CMD_VOICE_CLEAR = 20,
-    CMD_EFFECT_TOWN_HALL = 21,
-    CMD_EFFECT_ECHO = 22,
-    CMD_EFFECT_CHORUS = 23,
-    CMD_EFFECT_GHOST = 24,
-    CMD_EFFECT_CLEAR = 25,
-    CMD_NOISE_REMOVAL = 26,
-    CMD_SENSITIVITY = 27,
-    CMD_BASS = 28,
-    CMD_TREBLE = 29,
-    CMD_APPEND_ORIGINAL_VOICE = 30,
-    CMD_EXIT = 31,
-    CMD_HELP_MENU = 32,
-    CMD_CHECK_FOR_UPDATES = 33,
-    CMD_HOMEPAGE = 34,
-    CMD_ABOUT = 35,
-    CMD_SETUP = 36,
-    CMD_SETUP_AUTO = 37,
-    CMD_HOW_TO_USE = 38,
-};
-
+// Runs the command of a menu item: `step` is 0 for Enter, +1 or -1 for "+" and "-".
 void handleCommand(MVCommands command, int step);

@@ -2,32 +2,10 @@
 
 #include <cstdio>
 
-#include "app/MoravelState.h"
+#include "config/UserSettings.h"
+#include "effects/EffectCatalogue.h"
 #include "ui/Menus.h"
 #include "ui/ValueCommands.h"
-
-namespace {
-
-constexpr uint8_t kCustomPitchEffect = 14;
-
-// Indexed by voice effect id; ids past the end have no label. The "Pitch" capitals differ
-// from the voice menu's item labels on purpose.
-const char* const kVoiceEffectLabels[] = {
-    "",              "",      "",             "",              // 0..3: none
-    "Robot",         "Male pitch", "Female Pitch", "Helium Pitch",  // 4..7
-    "Baby Pitch",    "Alien", "Mutation",     "Slow Mutation",  // 8..11
-    "Fast Mutation", "Atari", "Custom Pitch", "Clone",          // 12..15
-    "Radio",         "Silence",                                 // 16, 17
-};
-
-const char* const kSoundEffectLabels[] = {"", "Town Hall", "Echo", "Chorus", "Ghost"};
-
-template <size_t N>
-std::string LabelAt(const char* const (&labels)[N], uint32_t index) {
-    return index < N ? labels[index] : "";
-}
-
-}  // namespace
 
 std::string PitchText(float pitch) {
     char text[20];
@@ -36,14 +14,16 @@ std::string PitchText(float pitch) {
 }
 
 std::string VoiceEffectLabel(int8_t id, float customPitch) {
-    const uint8_t index = static_cast<uint8_t>(id);
-    std::string label = LabelAt(kVoiceEffectLabels, index);
+    const int index = static_cast<uint8_t>(id);
+    const VoiceEffectRow* row = FindVoiceEffect(index);
+    std::string label = row != nullptr ? row->label : "";
     if (index == kCustomPitchEffect) label += "|" + PitchText(customPitch);
     return label;
 }
 
 std::string SoundEffectLabel(int32_t id) {
-    return LabelAt(kSoundEffectLabels, static_cast<uint32_t>(id));
+    const SoundEffectRow* row = FindSoundEffect(id);
+    return row != nullptr ? row->label : "";
 }
 
 std::string SwitchLabel(bool on) { return on ? "On" : "Off"; }
@@ -70,7 +50,7 @@ void ShowVoiceEffect() {
     const int8_t id = SS_VavorOzodediEffect;
     const float pitch = SS_Manual_Pitch;
     if (static_cast<uint8_t>(id) == kCustomPitchEffect)
-        glVOICE_MENU.at(MenuIndex::kVoiceCustomPitch).valueLabel = PitchText(pitch);
+        glVOICE_MENU.at(VoiceMenuIndex(kCustomPitchEffect)).valueLabel = PitchText(pitch);
     glMAIN_MENU.at(MenuIndex::kMainVoice).valueLabel = VoiceEffectLabel(id, pitch);
 }
 

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "app/MoravelState.h"
 #include "ui/Commands.h"
 #include "ui/MenuRender.h"
+#include "ui/Menus.h"
 #include "ui/terminal/Terminal.h"
 
 namespace {
@@ -84,7 +84,7 @@ int ReportingErrors(Body body) {
 
 int MENU_MainMenu(std::string title) {
     return ReportingErrors([&title] {
-        Term::Terminal terminal(true, true, false, true);
+        const Term::Terminal terminal = Term::Terminal::FullScreen();
         int rows = 0;
         int cols = 0;
         Term::get_term_size(rows, cols);
@@ -109,7 +109,7 @@ int MENU_MainMenu(std::string title) {
 int MENU_DisplayMenu(std::vector<MenuItem>& items, const std::string& title, bool closeOnEnter) {
     if (items.empty()) return 0;
     return ReportingErrors([&] {
-        Term::Terminal terminal(true, true, false, true);
+        const Term::Terminal terminal = Term::Terminal::FullScreen();
         int rows = 0;
         int cols = 0;
         Term::get_term_size(rows, cols);

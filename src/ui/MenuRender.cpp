@@ -4,7 +4,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/MoravelState.h"
+#include "audio/EngineState.h"
+#include "config/UserSettings.h"
 #include "ui/Banner.h"
 #include "ui/terminal/Terminal.h"
 
@@ -88,10 +89,6 @@ std::string menu_compose(int rows, int /*cols*/, const std::vector<MenuItem>& it
 
 void menu_render(int rows, int cols, std::vector<MenuItem>& items, int selected,
                  std::string title) {
-    const std::string screen = menu_compose(rows, cols, items, selected, title);
-    std::fwrite(screen.data(), 1, screen.size(), stdout);
-    std::fflush(stdout);
-    const std::string hide = Term::cursor_off();
-    std::fwrite(hide.data(), 1, hide.size(), stdout);
-    std::fflush(stdout);
+    Term::write(menu_compose(rows, cols, items, selected, title));
+    Term::write(Term::cursor_off());
 }

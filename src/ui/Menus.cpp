@@ -1,8 +1,10 @@
-// The content of the five menus, as data, and the routine that builds the lists from it.
-#include "ui/MenuRender.h"
+// The content of the five menus, as data, and the routine that builds the lists from it; the
+// voice and effect menus list the effect catalogue's rows.
+#include "ui/Menus.h"
 
-#include "app/MoravelState.h"
+#include "effects/EffectCatalogue.h"
 #include "ui/Commands.h"
+#include "ui/MenuRender.h"
 
 namespace {
 
@@ -18,32 +20,6 @@ const ItemData kMainItems[] = {
     {"Audio settings", CMD_AUDIOSETTINGS_MENU},
     {"Help", CMD_HELP_MENU},
     {"Exit", CMD_EXIT},
-};
-
-const ItemData kVoiceItems[] = {
-    {"Alien", CMD_VOICE_ALIEN},
-    {"Atari", CMD_VOICE_ATARI},
-    {"Clone", CMD_VOICE_CLONE},
-    {"Mutation", CMD_VOICE_MUTATION},
-    {"Fast Mutation", CMD_VOICE_FAST_MUTATION},
-    {"Slow Mutation", CMD_VOICE_SLOW_MUTATION},
-    {"Male pitch", CMD_VOICE_MALE_PITCH},
-    {"Female pitch", CMD_VOICE_FEMALE_PITCH},
-    {"Helium pitch", CMD_VOICE_HELIUM_PITCH},
-    {"Baby pitch", CMD_VOICE_BABY_PITCH},
-    {"Radio", CMD_VOICE_RADIO},
-    {"Robot", CMD_VOICE_ROBOT},
-    {"Custom pitch", CMD_VOICE_CUSTOM_PITCH},
-    {"Silence", CMD_VOICE_SILENCE},
-    {"CLEAR", CMD_VOICE_CLEAR},
-};
-
-const ItemData kEffectsItems[] = {
-    {"Town Hall", CMD_EFFECT_TOWN_HALL},
-    {"Echo", CMD_EFFECT_ECHO},
-    {"Chorus", CMD_EFFECT_CHORUS},
-    {"Ghost", CMD_EFFECT_GHOST},
-    {"CLEAR", CMD_EFFECT_CLEAR},
 };
 
 const ItemData kAudioSettingsItems[] = {
@@ -62,23 +38,39 @@ const ItemData kHelpItems[] = {
     {"About", CMD_ABOUT},
 };
 
+void Add(std::vector<MenuItem>& menu, const char* label, MVCommands command) {
+    MenuItem item;
+    item.label = label;
+    item.command = command;
+    menu.push_back(item);
+}
+
 template <size_t N>
 void Build(std::vector<MenuItem>& menu, const ItemData (&items)[N]) {
     menu.clear();
-    for (const ItemData& entry : items) {
-        MenuItem item;
-        item.label = entry.label;
-        item.command = entry.command;
-        menu.push_back(item);
-    }
+    for (const ItemData& entry : items) Add(menu, entry.label, entry.command);
+}
+
+template <typename Row>
+void Build(std::vector<MenuItem>& menu, const std::vector<Row>& rows) {
+    menu.clear();
+    for (const Row& row : rows) Add(menu, row.menuText, row.command);
 }
 
 }  // namespace
 
 void menu_init_menus() {
     Build(glMAIN_MENU, kMainItems);
-    Build(glVOICE_MENU, kVoiceItems);
-    Build(glEFFECTS_MENU, kEffectsItems);
+    Build(glVOICE_MENU, VoiceEffectRows());
+    Build(glEFFECTS_MENU, SoundEffectRows());
     Build(glAUDIOSETTINGS_MENU, kAudioSettingsItems);
     Build(glHELP_MENU, kHelpItems);
+}
+
+size_t VoiceMenuIndex(int effectId) {
+    const std::vector<VoiceEffectRow>& rows = VoiceEffectRows();
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].id == effectId) return i;
+    }
+    return rows.size();
 }

@@ -1,17 +1,14 @@
 #include "ui/Notice.h"
 
-#include <cstdio>
-
 #include "ui/Banner.h"
 #include "ui/terminal/Terminal.h"
 
 void ShowNotice(const std::string& text) {
-    Term::Terminal terminal(true, true, false, true);
+    const Term::Terminal terminal = Term::Terminal::FullScreen();
     std::string screen = Term::clear_screen();
     menu_add_header(screen);
     screen += "\n" + text + "\n\nPress any key to continue.";
-    std::fwrite(screen.data(), 1, screen.size(), stdout);
-    std::fflush(stdout);
+    Term::write(screen);
     Term::read_key();
 }
 

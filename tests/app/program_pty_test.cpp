@@ -15,7 +15,8 @@
 #include <memory>
 #include <vector>
 
-#include "app/MoravelState.h"
+#include "app/Lifecycle.h"
+#include "support/ProgramState.h"
 #include "support/MenuScreen.h"
 #include "support/Signals.h"
 #include "support/TempDir.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/MoravelState.h"
+#include "support/ProgramState.h"
 #include "audio/AudioLayer.h"
 #include "audio/ProcessingCallback.h"
 #include "support/FreshProgramState.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/MoravelState.h"
+#include "support/ProgramState.h"
 #include "audio/NoiseRemoval.h"
 #include "audio/NoiseSuppressor.h"
 #include "support/SoundFiles.h"
@@ -79,11 +79,11 @@ TEST(DenoiseQuality, ImprovesSpeechInWhiteNoiseByAtLeastFiveDecibels) {
     std::vector<float> noisy(speech.size());
     for (size_t i = 0; i < speech.size(); ++i) noisy[i] = speech[i] + noise[i];
 
-    gl_channelCount = 1;
     gl_DenoiseState_1 = denoise_create(48000);
     std::vector<float> heard = noisy;
     for (size_t start = 0; start < heard.size(); start += 480) {
-        NoiseRemovalStage(heard.data() + start, 480);
+        StageBlock block = MakeStageBlock(heard.data() + start, nullptr, 480, 1);
+        NoiseRemovalStage(block);
     }
     denoise_destroy(gl_DenoiseState_1);
     gl_DenoiseState_1 = nullptr;

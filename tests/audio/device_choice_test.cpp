@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "audio/DeviceChoice.h"
+#include "ui/AudioSetupDialog.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "app/MoravelState.h"
+#include "support/ProgramState.h"
 #include "audio/NoiseRemoval.h"
 #include "audio/NoiseSuppressor.h"
 #include "audio/ProcessingCallback.h"
@@ -16,7 +16,7 @@ namespace {
 class NoiseRemoval : public FreshProgramState {
 protected:
     void SetUpStates(uint32_t channels) {
-        gl_channelCount = channels;
+        channels_ = channels;
         gl_DenoiseState_1 = denoise_create(48000);
         gl_DenoiseState_2 = denoise_create(48000);
         ASSERT_NE(gl_DenoiseState_1, nullptr);
@@ -28,9 +28,12 @@ protected:
         SetUpStates(channels);
     }
     std::vector<float> Denoise(std::vector<float> block) {
-        NoiseRemovalStage(block.data(), static_cast<unsigned>(block.size() / gl_channelCount));
+        const auto frames = static_cast<uint32_t>(block.size() / channels_);
+        StageBlock stage = MakeStageBlock(block.data(), nullptr, frames, channels_);
+        NoiseRemovalStage(stage);
         return block;
     }
+    uint32_t channels_ = 1;
 };
 
 TEST(NoiseScale, QueueSamplesAreLimitedTo16Bits) {
@@ -153,7 +156,7 @@ TEST_F(NoiseRemoval, QueuesNeverOverflowWithLargeBlocks) {
 }
 
 TEST_F(NoiseRemoval, WithoutStatesTheSamplesPassUnchanged) {
-    gl_channelCount = 2;
+    channels_ = 2;
     const std::vector<float> dry = Noise(960, 0.5f, 1);
     EXPECT_EQ(Denoise(dry), dry);
     EXPECT_EQ(m_noiseBufferOutputSize, 0);

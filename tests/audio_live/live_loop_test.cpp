@@ -15,7 +15,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "app/MoravelState.h"
+#include "support/ProgramState.h"
 #include "audio/AudioLayer.h"
 #include "audio/AudioSetup.h"
 #include "audio/ProcessingCallback.h"

@@ -13,8 +13,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/MoravelState.h"
+#include "support/ProgramState.h"
 #include "audio/AudioSetup.h"
+#include "ui/AudioSetupDialog.h"
 #include "config/PortableConfig.h"
 #include "support/ChildProcess.h"
 #include "support/PrivateSoundServer.h"

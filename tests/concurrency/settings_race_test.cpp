@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/MoravelState.h"
+#include "support/ProgramState.h"
 #include "audio/AudioLayer.h"
 #include "audio/AudioSetup.h"
 #include "audio/ProcessingCallback.h"

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "app/MoravelState.h"
+#include "support/ProgramState.h"
 
 namespace configtest {
 

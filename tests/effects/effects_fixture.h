@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/MoravelState.h"
+#include "support/ProgramState.h"
 #include "audio/ProcessingState.h"
 #include "support/FreshProgramState.h"
 #include "support/Signals.h"

@@ -18,11 +18,10 @@ protected:
         for (size_t start = 0; start + n <= voice.size(); start += n) {
             std::vector<float> input(voice.begin() + start, voice.begin() + start + n);
             std::vector<float> output(n, 0.0f);
-            bool written = false;
-            uint32_t valid = frames;
-            SoundEffectStage(input.data(), output.data(), frames, written, valid);
-            EXPECT_TRUE(written);
-            EXPECT_EQ(valid, frames);
+            StageBlock block = MakeStageBlock(input.data(), output.data(), frames, channels_);
+            SoundEffectStage(block);
+            EXPECT_TRUE(block.written);
+            EXPECT_EQ(block.valid, frames);
             heard.insert(heard.end(), output.begin(), output.end());
         }
         return heard;
@@ -72,9 +71,8 @@ TEST_F(SoundEffects, GhostReadsBackwardsFromTheEndOfItsRing) {
     std::vector<float> input = Noise(480, 0.5f, 3);
     const std::vector<float> dry = input;
     std::vector<float> output(480, 0.0f);
-    bool written = false;
-    uint32_t valid = 480;
-    SoundEffectStage(input.data(), output.data(), 480, written, valid);
+    StageBlock block = MakeStageBlock(input.data(), output.data(), 480, channels_);
+    SoundEffectStage(block);
     EXPECT_EQ(output[0], dry[0] + 0.375f);
     EXPECT_EQ(output[1], dry[1] + 0.125f);
     EXPECT_EQ(SS_EffectBuffer[0], dry[0] * 0.5f);
@@ -115,11 +113,12 @@ TEST_F(SoundEffects, WorksOnTheFramesAVoiceEffectWrote) {
     std::vector<float> input(480, 0.9f);
     std::vector<float> output = Noise(480, 0.5f, 7);
     const std::vector<float> voiced = output;
-    bool written = true;
-    uint32_t valid = 300;
-    SoundEffectStage(input.data(), output.data(), 480, written, valid);
-    EXPECT_TRUE(written);
-    EXPECT_EQ(valid, 300u);
+    StageBlock block = MakeStageBlock(input.data(), output.data(), 480, channels_);
+    block.written = true;
+    block.valid = 300;
+    SoundEffectStage(block);
+    EXPECT_TRUE(block.written);
+    EXPECT_EQ(block.valid, 300u);
     EXPECT_EQ(SS_effectStart, 300);
     for (size_t i = 0; i < 300; ++i) {
         ASSERT_EQ(output[i], voiced[i]);  // the ring is still cleared
@@ -140,16 +139,14 @@ using SoundEffectsWithoutSetUp = FreshProgramState;
 
 TEST_F(SoundEffectsWithoutSetUp, PassTheDryBlock) {
     NeutralProcessing();
-    gl_channelCount = 1;
     SS_ECHO_EFFECT_SIZE = 12000;  // a base length, but no buffer yet
     const std::vector<float> voice = Noise(480, 0.5f, 9);
     for (int id = 1; id <= 4; ++id) {
         SS_EffectType = id;
         std::vector<float> input = voice;
         std::vector<float> output(480, 0.0f);
-        bool written = false;
-        uint32_t valid = 480;
-        SoundEffectStage(input.data(), output.data(), 480, written, valid);
+        StageBlock block = MakeStageBlock(input.data(), output.data(), 480, 1);
+        SoundEffectStage(block);
         EXPECT_EQ(output, voice) << id;
     }
 }

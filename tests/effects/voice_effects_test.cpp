@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "effects/EffectCatalogue.h"
 #include "effects/VoiceEffects.h"
 #include "effects_fixture.h"
 
@@ -23,7 +24,10 @@ protected:
     Result Run(std::vector<float>& input) {
         const unsigned frames = static_cast<unsigned>(input.size() / channels_);
         Result r{std::vector<float>(input.size(), 0.0f), false, frames};
-        VoiceEffectStage(input.data(), r.output.data(), frames, r.written, r.valid);
+        StageBlock block = MakeStageBlock(input.data(), r.output.data(), frames, channels_);
+        VoiceEffectStage(block);
+        r.written = block.written;
+        r.valid = block.valid;
         return r;
     }
 
@@ -71,11 +75,10 @@ TEST_F(VoiceEffects, RadioAndSilence) {
     SS_VavorOzodediEffect = 17;
     std::vector<float> loud(480, 0.7f);
     std::vector<float> out(480, 0.3f);
-    bool written = false;
-    uint32_t valid = 480;
-    VoiceEffectStage(loud.data(), out.data(), 480, written, valid);
-    EXPECT_TRUE(written);
-    EXPECT_EQ(valid, 480u);
+    StageBlock block = MakeStageBlock(loud.data(), out.data(), 480, channels_);
+    VoiceEffectStage(block);
+    EXPECT_TRUE(block.written);
+    EXPECT_EQ(block.valid, 480u);
     EXPECT_EQ(out, std::vector<float>(480, 0.0f));
 }
 
@@ -244,17 +247,15 @@ using VoiceEffectsWithoutSetUp = FreshProgramState;
 TEST_F(VoiceEffectsWithoutSetUp, EveryEffectLeavesTheBlockUnchanged) {
     // No first block has run: no sine table, fragment buffers, delay line or processor layout.
     NeutralProcessing();
-    gl_channelCount = 1;
     const std::vector<float> dry = Noise(480, 0.5f, 9);
     for (int id = 4; id <= 15; ++id) {
         SS_VavorOzodediEffect = static_cast<int8_t>(id);
         std::vector<float> input = dry;
         std::vector<float> output(480, 0.0f);
-        bool written = false;
-        uint32_t valid = 480;
-        VoiceEffectStage(input.data(), output.data(), 480, written, valid);
-        EXPECT_TRUE(written) << id;
-        EXPECT_EQ(valid, 480u) << id;
+        StageBlock block = MakeStageBlock(input.data(), output.data(), 480, 1);
+        VoiceEffectStage(block);
+        EXPECT_TRUE(block.written) << id;
+        EXPECT_EQ(block.valid, 480u) << id;
         EXPECT_EQ(output, dry) << id;
     }
 }

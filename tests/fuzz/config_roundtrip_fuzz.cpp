@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/MoravelState.h"
+#include "support/ProgramState.h"
 #include "config/PortableConfig.h"
 
 namespace {

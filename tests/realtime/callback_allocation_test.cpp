@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "allocation_counter.h"
-#include "app/MoravelState.h"
+#include "support/ProgramState.h"
 #include "audio/AudioLayer.h"
 #include "audio/AudioSetup.h"
 #include "audio/DuplexBridge.h"

@@ -10,9 +10,10 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/MoravelState.h"
+#include "support/ProgramState.h"
 #include "audio/OfflineRender.h"
 #include "config/PortableConfig.h"
+#include "RenderCommandLine.h"
 #include "config/Settings.h"
 #include "support/SoundFiles.h"
 #include "support/TempDir.h"

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/MoravelState.h"
+#include "support/ProgramState.h"
 #include "support/ProgramState.h"
 #include "ui/MenuRender.h"
 

@@ -3,7 +3,7 @@
 #include "UiTestState.h"
 #include "support/ScreenText.h"
 
-#include "app/MoravelState.h"
+#include "support/ProgramState.h"
 #include "ui/Banner.h"
 #include "ui/MenuLabels.h"
 #include "ui/MenuRender.h"

@@ -2,7 +2,7 @@
 
 #include "UiTestState.h"
 
-#include "app/MoravelState.h"
+#include "support/ProgramState.h"
 #include "ui/Commands.h"
 #include "ui/MenuLabels.h"
 #include "ui/MenuRender.h"

@@ -9,11 +9,6 @@ namespace Term {
 
 namespace {
 
-void emit(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
-}
-
 bool printable(int key) { return key >= 0x20 && key < 0x7F; }
 
 // One key answers: y/Y Yes, n/N No, Enter None, Ctrl+C/Ctrl+D Abort, anything else Invalid.
@@ -42,18 +37,18 @@ Result read_answer_line() {
         int key = read_key();
         if (key == Key::ENTER) break;
         if (key == Key::CTRL_C || key == Key::CTRL_D) {
-            emit("\n");
+            write("\n");
             return Result::Abort;
         }
         if (key == Key::BACKSPACE && !line.empty()) {
             line.pop_back();
-            emit("\b \b");
+            write("\b \b");
         } else if (printable(key)) {
             line += static_cast<char>(key);
-            emit(std::string(1, static_cast<char>(key)));
+            write(std::string(1, static_cast<char>(key)));
         }
     }
-    emit("\n");
+    write("\n");
     return answer_for_line(line);
 }
 
@@ -62,7 +57,7 @@ Result read_answer_line() {
 Result prompt(const std::string& message, const std::string& first_option,
               const std::string& second_option, const std::string& prompt_indicator,
               bool immediate) {
-    emit(message + " [" + first_option + "/" + second_option + "]" + prompt_indicator + " ");
+    write(message + " [" + first_option + "/" + second_option + "]" + prompt_indicator + " ");
     if (!isatty(STDIN_FILENO)) return Result::Error;
     // Ctrl+C must arrive as a key here, to answer the question with Abort.
     Terminal raw(false, true, true, false);
@@ -70,7 +65,7 @@ Result prompt(const std::string& message, const std::string& first_option,
     int key = read_key();
     // The Enter of "n" and Enter must not fall into the next screen.
     if (key != Key::ENTER) discard_answer_keys();
-    emit((printable(key) ? std::string(1, static_cast<char>(key)) : std::string()) + "\n");
+    write((printable(key) ? std::string(1, static_cast<char>(key)) : std::string()) + "\n");
     return answer_for_key(key);
 }
 
@@ -88,16 +83,16 @@ std::string prompt_multiline(const Terminal& /*raw mode held by the caller*/,
 
     LineEditor editor(history);
     size_t cursor_row = 0;
-    emit(prompt_string.substr(0, tail_start) +
+    write(prompt_string.substr(0, tail_start) +
          redraw_input(tail, editor.lines(), 0, 0, width, cursor_row));
     for (;;) {
         LineEditor::Outcome outcome = editor.apply(read_key(), iscomplete);
         if (outcome == LineEditor::Outcome::Editing) {
-            emit(redraw_input(tail, editor.lines(), editor.row(), editor.column(), width, cursor_row));
+            write(redraw_input(tail, editor.lines(), editor.row(), editor.column(), width, cursor_row));
             continue;
         }
         const std::vector<std::string>& lines = editor.lines();
-        emit(redraw_input(tail, lines, lines.size() - 1, lines.back().size(), width, cursor_row) + "\n");
+        write(redraw_input(tail, lines, lines.size() - 1, lines.back().size(), width, cursor_row) + "\n");
         if (outcome == LineEditor::Outcome::Cancelled) return "\n";
         std::string result = editor.text();
         if (result != "\n") history.push_back(result);

@@ -48,7 +48,7 @@ int g_wakeup[2] = {-1, -1};
 
 void write_raw(const char* text, size_t length) {
     while (length > 0) {
-        ssize_t written = write(STDOUT_FILENO, text, length);
+        ssize_t written = ::write(STDOUT_FILENO, text, length);
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) return;
         text += written;
@@ -59,7 +59,7 @@ void write_raw(const char* text, size_t length) {
 void wake_reader() {
     if (g_wakeup[1] < 0) return;
     const char byte = 1;
-    const ssize_t ignored = write(g_wakeup[1], &byte, 1);  // a full pipe wakes the reader anyway
+    const ssize_t ignored = ::write(g_wakeup[1], &byte, 1);  // a full pipe wakes the reader anyway
     (void)ignored;
 }
 
@@ -162,13 +162,13 @@ void make_raw(termios& mode) {
     mode.c_cc[VTIME] = 0;
 }
 
-void emit(const std::string& text) {
+}  // namespace
+
+void write(const std::string& text) {
     if (text.empty()) return;
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
 }
-
-}  // namespace
 
 int signal_wakeup_fd() { return g_wakeup[0]; }
 
@@ -204,7 +204,7 @@ Terminal::Terminal(bool clear_screen, bool raw_input, bool disable_ctrl_c, bool 
     std::string out;
     if (alternate_screen_ && g_alternate_depth++ == 0) out += kEnterAlternate;
     if (hide_cursor_) out += cursor_off();
-    emit(out);
+    write(out);
 }
 
 Terminal::~Terminal() {
@@ -212,7 +212,7 @@ Terminal::~Terminal() {
     if (hide_cursor_) out += kShowCursor;
     bool leave = alternate_screen_ && g_alternate_depth == 1;
     if (leave) out += kLeaveAlternate;
-    emit(out);
+    write(out);
     if (alternate_screen_) g_alternate_depth = g_alternate_depth - 1;
     tcsetattr(STDIN_FILENO, TCSANOW, &saved_->mode);
     end_object();

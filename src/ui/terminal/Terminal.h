@@ -58,6 +58,8 @@ private:
 class Terminal {
 public:
     Terminal(bool clear_screen, bool raw_input, bool disable_ctrl_c, bool hide_cursor);
+    // The program's screens: the alternate screen, raw keys, Ctrl+C kept, the cursor hidden.
+    static Terminal FullScreen() { return Terminal(true, true, false, true); }
     ~Terminal();
     Terminal(const Terminal&) = delete;
     Terminal& operator=(const Terminal&) = delete;
@@ -103,6 +105,9 @@ std::string clear_screen();                          // ESC [2J
 std::string move_cursor(size_t row, size_t column);  // 1-based
 std::string cursor_on();
 std::string cursor_off();
+
+// Writes `text` to standard output in one write and flushes it.
+void write(const std::string& text);
 
 enum class Result { Yes, No, Abort, Invalid, Error, None };
 
