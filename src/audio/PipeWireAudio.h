@@ -32,7 +32,7 @@ public:
     virtual void render(float* out, uint32_t count) = 0;
 };
 
-class Duplex;
+struct Duplex;
 
 struct DuplexSpec {
     std::string captureNode;

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "support/ProgramState.h"
 #include "config/PortableConfig.h"
 
 namespace {
