@@ -63,6 +63,23 @@ void RunItem(const std::vector<MenuItem>& items, int selected, int step) {
                   step);
 }
 
+// The terminal's size, asked once when a menu opens and again only after it changed, also
+// when the change came while a sub-menu or a prompt had the screen.
+struct ScreenSize {
+    int rows = 0;
+    int cols = 0;
+    unsigned changesSeen = 0;
+
+    ScreenSize() { query(); }
+    void refresh() {
+        if (changesSeen != Term::resize_count()) query();
+    }
+    void query() {
+        changesSeen = Term::resize_count();
+        Term::get_term_size(rows, cols);
+    }
+};
+
 template <typename Body>
 int ReportingErrors(Body body) {
     try {
@@ -85,18 +102,14 @@ int ReportingErrors(Body body) {
 int MENU_MainMenu(std::string title) {
     return ReportingErrors([&title] {
         const Term::Terminal terminal = Term::Terminal::FullScreen();
-        int rows = 0;
-        int cols = 0;
-        Term::get_term_size(rows, cols);
+        ScreenSize size;
         int selected = 1;
         while (gl_Working) {
             const int count = static_cast<int>(glMAIN_MENU.size());
-            menu_render(rows, cols, glMAIN_MENU, selected, title);
+            size.refresh();
+            menu_render(size.rows, size.cols, glMAIN_MENU, selected, title);
             const int key = Term::read_key_or_resize();
-            if (key == Term::Key::RESIZE) {
-                Term::get_term_size(rows, cols);
-                continue;
-            }
+            if (key == Term::Key::RESIZE) continue;
             const KeyAction action = ActionFor(key, true);
             if (MoveHighlight(action, count, selected)) continue;
             if (action == KeyAction::Choose && count > 0) RunItem(glMAIN_MENU, selected, 0);
@@ -110,18 +123,14 @@ int MENU_DisplayMenu(std::vector<MenuItem>& items, const std::string& title, boo
     if (items.empty()) return 0;
     return ReportingErrors([&] {
         const Term::Terminal terminal = Term::Terminal::FullScreen();
-        int rows = 0;
-        int cols = 0;
-        Term::get_term_size(rows, cols);
+        ScreenSize size;
         int selected = 1;
         for (;;) {
             const int count = static_cast<int>(items.size());
-            menu_render(rows, cols, items, selected, title);
+            size.refresh();
+            menu_render(size.rows, size.cols, items, selected, title);
             const int key = Term::read_key_or_resize();
-            if (key == Term::Key::RESIZE) {
-                Term::get_term_size(rows, cols);
-                continue;
-            }
+            if (key == Term::Key::RESIZE) continue;
             const KeyAction action = ActionFor(key, false);
             if (MoveHighlight(action, count, selected)) continue;
             switch (action) {

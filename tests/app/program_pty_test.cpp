@@ -180,6 +180,19 @@ TEST_F(WholeProgram, AResizedTerminalIsRedrawnAtOnce) {
         << "no key was pressed; the new size alone redraws";
     // The status line moves to the new last row.
     EXPECT_NE(program->LastFrame().find("\x1b[40;1H"), std::string::npos);
+
+    // A change while a sub-menu has the screen holds for the main menu drawn after it too.
+    program->type(Keys::kDown + "\r");
+    ASSERT_TRUE(program->wait_until([&](const std::string&) {
+        return FrameTitle(program->LastFrame()) == "Set Voice";
+    }));
+    const int inSubMenu = program->Frames();
+    size.ws_row = 30;
+    ASSERT_EQ(ioctl(program->terminal(), TIOCSWINSZ, &size), 0);
+    ASSERT_TRUE(program->wait_until([&](const std::string&) { return program->Frames() > inSubMenu; }));
+    program->type("\x1b");
+    ASSERT_TRUE(AtMainMenu(*program));
+    EXPECT_NE(program->LastFrame().find("\x1b[30;1H"), std::string::npos);
     Quit(*program);
 }
 

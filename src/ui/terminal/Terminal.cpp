@@ -42,6 +42,8 @@ termios g_outermost_mode{};
 volatile sig_atomic_t g_alternate_depth = 0;
 volatile sig_atomic_t g_termination = 0;
 volatile sig_atomic_t g_resized = 0;
+// Size changes the key reader has reported; only the thread that reads keys touches it.
+unsigned g_resizesTaken = 0;
 // A byte goes down this pipe for every signal, so a key reader waiting in poll wakes up even
 // when another thread took the signal.
 int g_wakeup[2] = {-1, -1};
@@ -184,8 +186,11 @@ int termination_signal() { return g_termination; }
 bool take_resize() {
     if (g_resized == 0) return false;
     g_resized = 0;
+    ++g_resizesTaken;
     return true;
 }
+
+unsigned resize_count() { return g_resizesTaken; }
 
 Terminal::Terminal(bool clear_screen, bool raw_input, bool disable_ctrl_c, bool hide_cursor)
     : alternate_screen_(clear_screen), hide_cursor_(hide_cursor), saved_(std::make_unique<Saved>()) {

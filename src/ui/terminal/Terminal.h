@@ -76,6 +76,9 @@ private:
 int read_key();
 // The same, but returns Key::RESIZE as soon as the terminal has changed size.
 int read_key_or_resize();
+// How many size changes read_key_or_resize has reported so far. A screen that lay under
+// another one compares it with its own count: the other screen may have taken the change.
+unsigned resize_count();
 // Forgets every key typed ahead and not read yet.
 void discard_pending_input();
 // After a one-key answer: forgets what was typed ahead, and an Enter that follows within a
