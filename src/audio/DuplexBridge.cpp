@@ -12,6 +12,16 @@ constexpr uint32_t kRingBlocks = 32;
 // Beyond the target, blocks of backlog tolerated before the oldest frames are dropped.
 constexpr uint32_t kBacklogBlocks = 4;
 
+// After the capture side ran dry, frames of spare added beyond what was missing.
+constexpr uint32_t kSpareMarginFrames = 16;
+// A spare above the least is held for this many blocks without a gap (10 s of 10 ms blocks):
+// gaps come in spells, and shrinking between two of them would make each one heard.
+constexpr uint32_t kSpareHoldBlocks = 1000;
+// Then it shrinks by this many frames per this many blocks: 4 frames per 0.5 s, 5 ms of extra
+// spare back in 30 s.
+constexpr uint32_t kSpareShrinkFrames = 4;
+constexpr uint32_t kSpareShrinkBlocks = 50;
+
 int32_t ToPpm(double ratio) { return static_cast<int32_t>(std::lround((ratio - 1.0) * 1e6)); }
 
 // The most input frames one block can take at the largest ratio.
@@ -37,6 +47,29 @@ DuplexBridge::DuplexBridge(const Layout& layout, DuplexCounters& counters, RunBl
                    0.0f);
     input_.assign(static_cast<size_t>(layout.blockFrames) * layout.captureChannels, 0.0f);
     queue_.assign(static_cast<size_t>(layout.blockFrames) * layout.playbackChannels, 0.0f);
+    setSpare(layout.spareFrames);
+}
+
+void DuplexBridge::setSpare(uint32_t spare) {
+    spare_ = spare;
+    quietBlocks_ = 0;
+    controller_.setTarget(spare);
+    counters_.spareTargetFrames.store(spare, std::memory_order_relaxed);
+    if (spare > counters_.highestSpareTargetFrames.load(std::memory_order_relaxed)) {
+        counters_.highestSpareTargetFrames.store(spare, std::memory_order_relaxed);
+    }
+}
+
+void DuplexBridge::growSpare(uint32_t missing) {
+    const uint32_t limit = layout_.spareFrames + layout_.spareGrowthFrames;
+    setSpare(std::min(spare_ + missing + kSpareMarginFrames, limit));
+}
+
+void DuplexBridge::relaxSpare() {
+    if (spare_ <= layout_.spareFrames || ++quietBlocks_ < kSpareHoldBlocks) return;
+    setSpare(std::max(spare_ - std::min(spare_, kSpareShrinkFrames), layout_.spareFrames));
+    // The next step comes kSpareShrinkBlocks later, not after another hold.
+    quietBlocks_ = kSpareHoldBlocks - kSpareShrinkBlocks;
 }
 
 void DuplexBridge::capture(const float* frames, uint32_t count, uint64_t nowNs) {
@@ -76,7 +109,7 @@ void DuplexBridge::render(float* out, uint32_t count, uint64_t nowNs) {
             // requests do not divide a block, two blocks can be asked for within one request's
             // time, so that much more is waited for; the ratio takes the surplus back.
             const uint32_t uneven = layout_.blockFrames % count != 0 ? count : 0;
-            if (steadyWaitingFrames(nowNs) < layout_.blockFrames + layout_.spareFrames + uneven) {
+            if (steadyWaitingFrames(nowNs) < layout_.blockFrames + spare_ + uneven) {
                 std::memset(out, 0, static_cast<size_t>(count) * channels * sizeof(float));
                 counters_.primingBlocks.fetch_add(1, std::memory_order_relaxed);
                 return;
@@ -117,7 +150,7 @@ uint32_t DuplexBridge::resampleBlock(double ratio) {
 
 void DuplexBridge::produceBlock() {
     const uint32_t block = layout_.blockFrames;
-    const uint32_t target = block + layout_.spareFrames;
+    const uint32_t target = block + spare_;
     uint32_t waiting = waitingFrames();
     counters_.waitingFrames.store(waiting, std::memory_order_relaxed);
     const uint32_t spare = waiting > block ? waiting - block : 0;
@@ -154,7 +187,10 @@ void DuplexBridge::produceBlock() {
         counters_.underruns.fetch_add(1, std::memory_order_relaxed);
         counters_.silencedFrames.fetch_add(block - made, std::memory_order_relaxed);
         controller_.restartWindow();
+        growSpare(block - made);
         primed_ = false;
+    } else {
+        relaxSpare();
     }
     counters_.blocks.fetch_add(1, std::memory_order_relaxed);
     run_(user_, queue_.data(), input_.data(), block);

@@ -12,6 +12,10 @@
 // Silence is played only while the capture side has not delivered enough yet: at the start,
 // and after it ran dry (counted). Captured audio is thrown away only when a stalled side left
 // a backlog far beyond the target, or the ring is full (counted).
+//
+// The spare adapts: when the capture side ran dry, the spare grows by what was missing (up to
+// a limit), so that a second gap of the same length is not heard; after a quiet spell it shrinks
+// back a few frames at a time, so that a quiet system gets its low delay back.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -29,7 +33,8 @@ public:
         uint32_t playbackChannels = 1;
         uint32_t sampleRate = 48000;
         uint32_t blockFrames = 480;  // what the processing callback gets, every time
-        uint32_t spareFrames = 0;    // captured frames kept waiting beyond a block
+        uint32_t spareFrames = 0;    // captured frames kept waiting beyond a block, at least
+        uint32_t spareGrowthFrames = 0;  // how far the spare may grow after the capture side ran dry
     };
     // Runs the processing for one block: `input` holds blockFrames captured frames (writable),
     // `output` takes blockFrames playback frames.
@@ -63,6 +68,11 @@ private:
     // ring ran dry).
     uint32_t resampleBlock(double ratio);
     void publishRatio(double ratio);
+    // After `missing` frames of a block were not there: more spare, within the limit.
+    void growSpare(uint32_t missing);
+    // One more block in which nothing ran dry: the spare creeps back towards the least.
+    void relaxSpare();
+    void setSpare(uint32_t spare);
 
     Layout layout_;
     DuplexCounters& counters_;
@@ -80,6 +90,8 @@ private:
     bool started_ = false;       // the first block of captured audio has been made
     bool primed_ = false;        // enough captured frames wait to make blocks
     uint64_t nowNs_ = 0;         // when the playback side asked last
+    uint32_t spare_ = 0;         // the spare kept now, from layout_.spareFrames up
+    uint32_t quietBlocks_ = 0;   // blocks since the spare last grew or shrank
     // Written by the capture thread: when the last chunk came and how long it was.
     std::atomic<uint64_t> lastChunkNs_{0};
     std::atomic<uint32_t> lastChunkFrames_{0};

@@ -18,6 +18,8 @@ struct DuplexCounters {
     std::atomic<int32_t> highestRatioPpm{0};
     std::atomic<uint32_t> waitingFrames{0};      // captured frames waiting before the last block
     std::atomic<uint32_t> lowestSpareFrames{UINT32_MAX};  // the fewest beyond a block, ever
+    std::atomic<uint32_t> spareTargetFrames{0};  // what the bridge keeps waiting beyond a block now
+    std::atomic<uint32_t> highestSpareTargetFrames{0};
 
     void reset() {
         for (std::atomic<uint64_t>* counter :
@@ -28,7 +30,10 @@ struct DuplexCounters {
         for (std::atomic<int32_t>* ppm : {&ratioPpm, &lowestRatioPpm, &highestRatioPpm}) {
             ppm->store(0, std::memory_order_relaxed);
         }
-        waitingFrames.store(0, std::memory_order_relaxed);
+        for (std::atomic<uint32_t>* frames :
+             {&waitingFrames, &spareTargetFrames, &highestSpareTargetFrames}) {
+            frames->store(0, std::memory_order_relaxed);
+        }
         lowestSpareFrames.store(UINT32_MAX, std::memory_order_relaxed);
     }
 };

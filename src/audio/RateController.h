@@ -28,8 +28,16 @@ public:
     double update(int64_t spareFrames);
     // Forgets the window and the learnt clock difference.
     void reset();
-    // Forgets the window only: what it saw no longer says anything (the capture side ran dry).
-    void restartWindow() { blocksInWindow_ = 0; }
+    // Forgets the window and the correction it asked for, keeping the learnt clock difference:
+    // what it saw no longer says anything (the capture side ran dry and the target is being
+    // waited for again).
+    void restartWindow() {
+        blocksInWindow_ = 0;
+        ratio_ = 1.0 + integral_;
+    }
+
+    // Moves the target; the learnt clock difference stays.
+    void setTarget(uint32_t targetFrames) { target_ = targetFrames; }
 
     double ratio() const { return ratio_; }
     uint32_t targetFrames() const { return target_; }

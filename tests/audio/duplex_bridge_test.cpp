@@ -29,6 +29,8 @@ void PassBlock(void*, float* output, float* input, uint32_t frames) {
 struct Stall {
     double at = -1.0;      // seconds; negative: none
     double seconds = 0.0;  // how long the side delivers or asks for nothing
+    double every = 0.0;    // seconds between repeats; 0: once
+    double until = 0.0;    // no repeat starts after this
 };
 
 struct Simulation {
@@ -37,6 +39,7 @@ struct Simulation {
     Stall captureStall;
     Stall playbackStall;
     uint32_t playbackChunk = kChunk;
+    uint32_t spareGrowth = kBlock / 2;
 };
 
 struct Outcome {
@@ -45,9 +48,18 @@ struct Outcome {
     std::vector<double> ratioPpm;   // the ratio each block was made at
 };
 
-bool Within(const Stall& stall, double time) {
-    return stall.at >= 0.0 && time >= stall.at && time < stall.at + stall.seconds;
+// The start of the stall that `time` falls in; negative when it falls in none.
+double StallStart(const Stall& stall, double time) {
+    if (stall.at < 0.0 || time < stall.at) return -1.0;
+    double start = stall.at;
+    if (stall.every > 0.0) {
+        start += std::floor((time - stall.at) / stall.every) * stall.every;
+        if (start > stall.until) start = -1.0;
+    }
+    return start >= 0.0 && time < start + stall.seconds ? start : -1.0;
 }
+
+bool Within(const Stall& stall, double time) { return StallStart(stall, time) >= 0.0; }
 
 // Runs `seconds` of both clocks; the capture side records a steady tone into the bridge.
 Outcome Simulate(const Simulation& sim, double seconds, DuplexCounters& counters) {
@@ -55,6 +67,7 @@ Outcome Simulate(const Simulation& sim, double seconds, DuplexCounters& counters
     layout.sampleRate = kRate;
     layout.blockFrames = kBlock;
     layout.spareFrames = kSpare;
+    layout.spareGrowthFrames = sim.spareGrowth;
     DuplexBridge bridge(layout, counters, PassBlock, nullptr);
 
     Outcome outcome;
@@ -75,7 +88,8 @@ Outcome Simulate(const Simulation& sim, double seconds, DuplexCounters& counters
             // side delivers what it recorded meanwhile when the stall ends.
             jitterState = jitterState * 1664525u + 1013904223u;
             arrival = recorded + sim.jitterSeconds * (jitterState >> 8) / 16777216.0;
-            if (Within(sim.captureStall, arrival)) arrival = sim.captureStall.at + sim.captureStall.seconds;
+            const double stalled = StallStart(sim.captureStall, arrival);
+            if (stalled >= 0.0) arrival = stalled + sim.captureStall.seconds;
             arrival = std::max(arrival, lastArrival);
         }
         if (arrival <= request) {
@@ -152,12 +166,35 @@ TEST(DuplexBridge, ACaptureStallIsSilenceOnceThenTheDelayComesBack) {
     DuplexCounters counters;
     Simulation sim;
     sim.captureStall = {10.0, 0.030};  // 30 ms without chunks, then they come in a burst
-    const Outcome outcome = Simulate(sim, 40.0, counters);
+    const Outcome outcome = Simulate(sim, 60.0, counters);
     EXPECT_GE(counters.underruns.load(), 1u);
     EXPECT_LE(counters.underruns.load(), 2u);
     EXPECT_EQ(counters.droppedFrames.load(), 0u) << "a late burst is played, not thrown away";
     EXPECT_NEAR(MeanOfLast(outcome.waiting, 500), kBlock + kSpare, kChunk)
-        << "the extra delay of the burst is taken back by the ratio";
+        << "the extra delay of the burst, and the spare it earned, are taken back";
+}
+
+TEST(DuplexBridge, RepeatedCaptureStallsAreHeardOnceThenTheSpareShrinksBack) {
+    for (const uint32_t growth : {kBlock / 2, 0u}) {
+        SCOPED_TRACE(growth);
+        DuplexCounters counters;
+        Simulation sim;
+        sim.spareGrowth = growth;
+        sim.captureStall = {5.0, 0.005, 2.0, 45.0};  // 5 ms without chunks every 2 s until 45 s
+        const Outcome outcome = Simulate(sim, 95.0, counters);
+        EXPECT_EQ(counters.droppedFrames.load(), 0u);
+        EXPECT_LE(counters.highestSpareTargetFrames.load(), kSpare + growth);
+        if (growth == 0) {
+            // Without room to grow, every stall is heard.
+            EXPECT_GE(counters.underruns.load(), 15u);
+            continue;
+        }
+        EXPECT_GE(counters.underruns.load(), 1u);
+        EXPECT_LE(counters.underruns.load(), 2u);
+        // 50 s after the last stall the spare and the delay are back where they started.
+        EXPECT_EQ(counters.spareTargetFrames.load(), kSpare);
+        EXPECT_NEAR(MeanOfLast(outcome.waiting, 500), kBlock + kSpare, kChunk);
+    }
 }
 
 TEST(DuplexBridge, AStalledPlaybackSideDropsItsBacklogOnceAndCountsIt) {

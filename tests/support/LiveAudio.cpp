@@ -170,7 +170,7 @@ std::string DescribeCounters(const DuplexCounters& c) {
     std::snprintf(line, sizeof line,
                   "%llu blocks (+%llu priming), %llu underruns (%llu frames silenced), %llu "
                   "frames dropped, %llu chunks (%llu late, longest gap %.1f ms), ratio %+d ppm "
-                  "(%+d..%+d), %u frames waiting, at least %d beyond a block",
+                  "(%+d..%+d), %u frames waiting, at least %d beyond a block, spare %u (at most %u)",
                   static_cast<unsigned long long>(c.blocks.load()),
                   static_cast<unsigned long long>(c.primingBlocks.load()),
                   static_cast<unsigned long long>(c.underruns.load()),
@@ -180,7 +180,8 @@ std::string DescribeCounters(const DuplexCounters& c) {
                   static_cast<unsigned long long>(c.lateChunks.load()),
                   c.longestChunkGapUs.load() / 1000.0, c.ratioPpm.load(), c.lowestRatioPpm.load(),
                   c.highestRatioPpm.load(), c.waitingFrames.load(),
-                  static_cast<int>(c.lowestSpareFrames.load()));
+                  static_cast<int>(c.lowestSpareFrames.load()), c.spareTargetFrames.load(),
+                  c.highestSpareTargetFrames.load());
     return line;
 }
 
