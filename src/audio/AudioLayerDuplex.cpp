@@ -51,6 +51,7 @@ struct DuplexTiming {
     uint32_t captureChunk;
     uint32_t playbackChunk;
     uint32_t spare;
+    uint32_t spareGrowth;
 };
 
 // Measured through private servers (bench/live_glitch.sh). SDL: capture in quarter periods
@@ -58,14 +59,16 @@ struct DuplexTiming {
 // a period the server runs dry several times a minute; captured chunks arrive up to two late,
 // so three chunks and the resampler's look-ahead wait. PipeWire: both streams ask the graph
 // for 256-frame cycles at 48 kHz (5.3 ms; pulse clients in the same graph hold it there
-// anyway) and run in step with it, so one cycle, the look-ahead and half a cycle wait.
+// anyway) and the playback side runs right after the capture side in each cycle, so a late
+// cycle is late for both: the look-ahead and half a cycle wait. On both, a system busy enough
+// to make the capture side run dry earns up to half a period more.
 DuplexTiming duplex_timing(bool pipewire, uint32_t period) {
     if (pipewire) {
         const uint32_t cycle = std::max<uint32_t>(period * 256 / 480, 1);
-        return {cycle, cycle, cycle + DriftResampler::kTaps / 2 + cycle / 2};
+        return {cycle, cycle, DriftResampler::kTaps / 2 + cycle / 2, period / 2};
     }
     const uint32_t chunk = std::max<uint32_t>(period / 4, 1);
-    return {chunk, period, 3 * chunk + DriftResampler::kTaps / 2};
+    return {chunk, period, 3 * chunk + DriftResampler::kTaps / 2, period / 2};
 }
 // How long closing may wait for SDL to join a device's thread.
 constexpr std::chrono::seconds kCloseTimeout{2};
@@ -254,6 +257,7 @@ int audio_device_init(AudioContext* context, const AudioDeviceConfig* config, Au
     layout.sampleRate = rate;
     layout.blockFrames = period;
     layout.spareFrames = timing.spare;
+    layout.spareGrowthFrames = timing.spareGrowth;
     state->bridge = std::make_unique<DuplexBridge>(layout, device->counters, run_block, state);
     device->sdl = state;
 

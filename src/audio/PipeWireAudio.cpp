@@ -4,6 +4,9 @@
 #include <pipewire/extensions/metadata.h>
 #include <spa/param/audio/format-utils.h>
 
+#include <unistd.h>
+
+#include <atomic>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -236,16 +239,21 @@ namespace {
 
 void OnCapture(void* data) {
     auto* duplex = static_cast<Duplex*>(data);
-    pw_buffer* buffer = pw_stream_dequeue_buffer(duplex->capture);
-    if (buffer == nullptr) return;
-    spa_data& block = buffer->buffer->datas[0];
-    if (block.data != nullptr && block.chunk != nullptr) {
-        const uint32_t offset = std::min(block.chunk->offset, block.maxsize);
-        const uint32_t size = std::min(block.chunk->size, block.maxsize - offset);
-        duplex->sink->captured(static_cast<const float*>(SPA_PTROFF(block.data, offset, void)),
-                               size / duplex->captureStride);
+    // After a cycle this thread was too late for, more than one buffer waits: take them all,
+    // or every later chunk would stay a cycle behind.
+    pw_buffer* buffer;
+    while ((buffer = pw_stream_dequeue_buffer(duplex->capture)) != nullptr) {
+        spa_data& block = buffer->buffer->datas[0];
+        if (block.data != nullptr && block.chunk != nullptr) {
+            const uint32_t offset = std::min(block.chunk->offset, block.maxsize);
+            const uint32_t size = std::min(block.chunk->size, block.maxsize - offset);
+            duplex->sink->captured(static_cast<const float*>(SPA_PTROFF(block.data, offset, void)),
+                                   size / duplex->captureStride);
+        }
+        pw_stream_queue_buffer(duplex->capture, buffer);
     }
-    pw_stream_queue_buffer(duplex->capture, buffer);
+    // The playback stream runs right after, in the same cycle, on what was just captured.
+    pw_stream_trigger_process(duplex->playback);
 }
 
 void OnPlayback(void* data) {
@@ -279,8 +287,8 @@ const spa_pod* FormatFor(spa_pod_builder* builder, uint32_t channels, uint32_t r
     return spa_format_audio_raw_build(builder, SPA_PARAM_EnumFormat, &info);
 }
 
-pw_stream* NewStream(Duplex* duplex, bool capture, const DuplexSpec& spec, spa_hook* listener,
-                     const pw_stream_events* events) {
+pw_stream* NewStream(Duplex* duplex, bool capture, const DuplexSpec& spec, const char* group,
+                     spa_hook* listener, const pw_stream_events* events) {
     char latency[64];
     std::snprintf(latency, sizeof latency, "%u/%u", spec.quantumFrames, spec.sampleRate);
     pw_properties* props = pw_properties_new(
@@ -289,7 +297,11 @@ pw_stream* NewStream(Duplex* duplex, bool capture, const DuplexSpec& spec, spa_h
         capture ? "Moravel voice in" : "Moravel voice out", PW_KEY_NODE_LATENCY, latency,
         PW_KEY_TARGET_OBJECT, capture ? spec.captureNode.c_str() : spec.playbackNode.c_str(),
         // Never move to another device: that could feed the cable back into the microphone.
-        PW_KEY_NODE_DONT_RECONNECT, "true", nullptr);
+        PW_KEY_NODE_DONT_RECONNECT, "true",
+        // One group: the graph runs both streams, and so both devices, from one driver's cycle.
+        // Apart, each device drives its own cycle on its own clock and the two drift and slip
+        // against each other.
+        PW_KEY_NODE_GROUP, group, nullptr);
     pw_stream* stream = pw_stream_new(duplex->core, capture ? "Voice in" : "Voice out", props);
     if (stream != nullptr) pw_stream_add_listener(stream, listener, events, duplex);
     return stream;
@@ -360,8 +372,14 @@ Duplex* Open(const DuplexSpec& spec, StreamSink* sink, std::string& error) {
     duplex->core = pw_context_connect(duplex->context, nullptr, 0);
     bool ok = duplex->core != nullptr;
     if (ok) {
-        duplex->capture = NewStream(duplex, true, spec, &duplex->captureListener, &captureEvents);
-        duplex->playback = NewStream(duplex, false, spec, &duplex->playbackListener, &playbackEvents);
+        static std::atomic<uint32_t> opened{0};
+        char group[64];
+        std::snprintf(group, sizeof group, "moravel-%d-%u", static_cast<int>(getpid()),
+                      opened.fetch_add(1));
+        duplex->capture =
+            NewStream(duplex, true, spec, group, &duplex->captureListener, &captureEvents);
+        duplex->playback =
+            NewStream(duplex, false, spec, group, &duplex->playbackListener, &playbackEvents);
         ok = duplex->capture != nullptr && duplex->playback != nullptr;
     }
     const auto flags = static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT |
@@ -373,9 +391,12 @@ Duplex* Open(const DuplexSpec& spec, StreamSink* sink, std::string& error) {
         spa_pod_builder builder = SPA_POD_BUILDER_INIT(buffer, sizeof buffer);
         const spa_pod* captureFormat = FormatFor(&builder, spec.captureChannels, spec.sampleRate);
         const spa_pod* playbackFormat = FormatFor(&builder, spec.playbackChannels, spec.sampleRate);
+        // The playback stream is not run by the graph on its own but by the capture stream's
+        // callback: its output depends on that input.
+        const auto playbackFlags = static_cast<pw_stream_flags>(flags | PW_STREAM_FLAG_TRIGGER);
         ok = pw_stream_connect(duplex->capture, PW_DIRECTION_INPUT, PW_ID_ANY, flags,
                                &captureFormat, 1) == 0 &&
-             pw_stream_connect(duplex->playback, PW_DIRECTION_OUTPUT, PW_ID_ANY, flags,
+             pw_stream_connect(duplex->playback, PW_DIRECTION_OUTPUT, PW_ID_ANY, playbackFlags,
                                &playbackFormat, 1) == 0;
     }
     if (!ok) error = "cannot connect to PipeWire";

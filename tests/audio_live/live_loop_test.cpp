@@ -132,7 +132,8 @@ TEST_P(LiveLoop, AddedLatencyWithProcessingOff) {
     std::printf("[ figures  ] %s added latency %.1f ms (processing off)\n", GetParam().c_str(),
                 latency);
     Report("latency run");
-    EXPECT_LE(latency, 40.0) << "far above the 20 ms aim";
+    // On PipeWire the playback side runs in the capture side's cycle, so the aim is met there.
+    EXPECT_LE(latency, GetParam() == "pipewire" ? 20.0 : 40.0) << "far above the 20 ms aim";
 }
 
 TEST_P(LiveLoop, LongRunKeepsLatencyAndCountsUnderruns) {
