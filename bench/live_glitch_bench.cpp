@@ -31,7 +31,6 @@
 #include <thread>
 #include <vector>
 
-#include "support/ProgramState.h"
 #include "audio/AudioLayer.h"
 #include "audio/AudioSetup.h"
 #include "audio/ProcessingCallback.h"
