@@ -52,7 +52,6 @@ DuplexBridge::DuplexBridge(const Layout& layout, DuplexCounters& counters, RunBl
 
 void DuplexBridge::setSpare(uint32_t spare) {
     spare_ = spare;
-    quietBlocks_ = 0;
     controller_.setTarget(spare);
     counters_.spareTargetFrames.store(spare, std::memory_order_relaxed);
     if (spare > counters_.highestSpareTargetFrames.load(std::memory_order_relaxed)) {
@@ -62,14 +61,18 @@ void DuplexBridge::setSpare(uint32_t spare) {
 
 void DuplexBridge::growSpare(uint32_t missing) {
     const uint32_t limit = layout_.spareFrames + layout_.spareGrowthFrames;
+    blocksSinceGap_ = 0;
     setSpare(std::min(spare_ + missing + kSpareMarginFrames, limit));
 }
 
 void DuplexBridge::relaxSpare() {
-    if (spare_ <= layout_.spareFrames || ++quietBlocks_ < kSpareHoldBlocks) return;
+    if (spare_ <= layout_.spareFrames) return;
+    ++blocksSinceGap_;
+    if (blocksSinceGap_ < kSpareHoldBlocks ||
+        (blocksSinceGap_ - kSpareHoldBlocks) % kSpareShrinkBlocks != 0) {
+        return;
+    }
     setSpare(std::max(spare_ - std::min(spare_, kSpareShrinkFrames), layout_.spareFrames));
-    // The next step comes kSpareShrinkBlocks later, not after another hold.
-    quietBlocks_ = kSpareHoldBlocks - kSpareShrinkBlocks;
 }
 
 void DuplexBridge::capture(const float* frames, uint32_t count, uint64_t nowNs) {

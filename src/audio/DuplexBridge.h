@@ -91,7 +91,7 @@ private:
     bool primed_ = false;        // enough captured frames wait to make blocks
     uint64_t nowNs_ = 0;         // when the playback side asked last
     uint32_t spare_ = 0;         // the spare kept now, from layout_.spareFrames up
-    uint32_t quietBlocks_ = 0;   // blocks since the spare last grew or shrank
+    uint32_t blocksSinceGap_ = 0;  // blocks made since the spare last grew
     // Written by the capture thread: when the last chunk came and how long it was.
     std::atomic<uint64_t> lastChunkNs_{0};
     std::atomic<uint32_t> lastChunkFrames_{0};
