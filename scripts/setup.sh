@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libsdl2-dev libpipewire-0.3-dev libsoundtouch-dev libspeexdsp-dev libsndfile1-dev
+  libsdl2-dev libpipewire-0.3-dev libpulse-dev libsoundtouch-dev libspeexdsp-dev libsndfile1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   pulseaudio pulseaudio-utils pipewire pipewire-pulse pipewire-bin wireplumber dbus

@@ -32,9 +32,12 @@ struct AudioDeviceInfo {
     bool isDefault = false;
 };
 
+// What lists and opens the devices: SDL's own drivers, or the sound server directly.
+enum class AudioBackend { sdl, pipewire, pulseaudio };
+
 struct AudioContext {
     bool initialized = false;
-    bool pipewire = false;  // devices listed and opened through PipeWire itself, not SDL
+    AudioBackend backend = AudioBackend::sdl;
     std::vector<AudioDeviceInfo> playback;
     std::vector<AudioDeviceInfo> capture;
 };

@@ -3,6 +3,7 @@
 
 #include "audio/AudioLayer.h"
 #include "audio/PipeWireAudio.h"
+#include "audio/PulseAudio.h"
 
 std::string truncate_device_name(const std::string& name, size_t maxBytes) {
     if (name.size() <= maxBytes) return name;
@@ -52,17 +53,24 @@ bool list_devices(int iscapture, std::vector<AudioDeviceInfo>& list) {
 int audio_context_init(AudioContext* context) {
     if (context == nullptr) return kAudioInvalidArgs;
     if (context->initialized) audio_context_uninit(context);
-    // A session whose audio PipeWire runs is served by PipeWire directly, unless the user chose
-    // an SDL driver.
+    // The session's sound server is served directly, PipeWire first (it also answers as
+    // PulseAudio), unless the user chose an SDL driver.
     const char* driver = SDL_getenv("SDL_AUDIODRIVER");
-    if ((driver == nullptr || *driver == '\0') && pipewire_audio::SessionHasAudio()) {
-        context->pipewire = true;
-        context->initialized = true;
-        return kAudioSuccess;
+    if (driver == nullptr || *driver == '\0') {
+        if (pipewire_audio::SessionHasAudio()) {
+            context->backend = AudioBackend::pipewire;
+            context->initialized = true;
+            return kAudioSuccess;
+        }
+        if (pulse_audio::SessionHasAudio()) {
+            context->backend = AudioBackend::pulseaudio;
+            context->initialized = true;
+            return kAudioSuccess;
+        }
     }
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Moravel");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return kAudioNoBackend;
-    context->pipewire = false;
+    context->backend = AudioBackend::sdl;
     context->initialized = true;
     return kAudioSuccess;
 }
@@ -78,9 +86,18 @@ int audio_context_get_devices(AudioContext* context, AudioDeviceInfo** ppPlaybac
     };
     clearOutputs();
     if (context == nullptr || !context->initialized) return kAudioInvalidArgs;
-    const bool listed =
-        context->pipewire ? pipewire_audio::ListDevices(context->playback, context->capture)
-                          : list_devices(0, context->playback) && list_devices(1, context->capture);
+    bool listed = false;
+    switch (context->backend) {
+        case AudioBackend::pipewire:
+            listed = pipewire_audio::ListDevices(context->playback, context->capture);
+            break;
+        case AudioBackend::pulseaudio:
+            listed = pulse_audio::ListDevices(context->playback, context->capture);
+            break;
+        case AudioBackend::sdl:
+            listed = list_devices(0, context->playback) && list_devices(1, context->capture);
+            break;
+    }
     if (!listed) {
         context->playback.clear();
         context->capture.clear();
@@ -98,7 +115,9 @@ void audio_context_uninit(AudioContext* context) {
     context->playback.clear();
     context->capture.clear();
     // Shutting SDL's audio down would wait again for a device that could not be closed.
-    if (!context->pipewire && !audio_devices_abandoned()) SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    context->pipewire = false;
+    if (context->backend == AudioBackend::sdl && !audio_devices_abandoned()) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+    context->backend = AudioBackend::sdl;
     context->initialized = false;
 }

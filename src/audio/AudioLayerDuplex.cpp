@@ -18,14 +18,16 @@
 #include "audio/AudioLayer.h"
 #include "audio/DuplexBridge.h"
 #include "audio/PipeWireAudio.h"
+#include "audio/PulseAudio.h"
 
 uint64_t monotonic_ns();
 
-struct SdlDuplexState : pipewire_audio::StreamSink {
+struct SdlDuplexState : StreamSink {
     AudioDevice* device = nullptr;
     SDL_AudioDeviceID captureId = 0;
     SDL_AudioDeviceID playbackId = 0;
     pipewire_audio::Duplex* pipewire = nullptr;
+    pulse_audio::Duplex* pulse = nullptr;
     std::unique_ptr<DuplexBridge> bridge;
     // Set before the devices are closed: from then on the threads leave the bridge alone.
     std::atomic<bool> closing{false};
@@ -49,9 +51,10 @@ constexpr uint32_t kFallbackSampleRate = 48000;
 // How each side moves audio, and how many captured frames wait beyond a period.
 struct DuplexTiming {
     uint32_t captureChunk;
-    uint32_t playbackChunk;
+    uint32_t playbackChunk;  // on PulseAudio directly: the playback latency asked of the server
     uint32_t spare;
     uint32_t spareGrowth;
+    uint32_t playbackRequest = 0;  // PulseAudio directly: the least the server asks for at once
 };
 
 // Measured through private servers (bench/live_glitch.sh). SDL: capture in quarter periods
@@ -60,15 +63,25 @@ struct DuplexTiming {
 // so three chunks and the resampler's look-ahead wait. PipeWire: both streams ask the graph
 // for 256-frame cycles at 48 kHz (5.3 ms; pulse clients in the same graph hold it there
 // anyway) and the playback side runs right after the capture side in each cycle, so a late
-// cycle is late for both: the look-ahead and half a cycle wait. On both, a system busy enough
-// to make the capture side run dry earns up to half a period more.
-DuplexTiming duplex_timing(bool pipewire, uint32_t period) {
-    if (pipewire) {
-        const uint32_t cycle = std::max<uint32_t>(period * 256 / 480, 1);
-        return {cycle, cycle, DriftResampler::kTaps / 2 + cycle / 2, period / 2};
+// cycle is late for both: the look-ahead and half a cycle wait. PulseAudio directly: captured
+// audio asked for in half periods, the playback stream topped up after each to half a period,
+// asked for in half periods; the look-ahead and half a period wait. A longer playback target
+// or smaller requests did not break less often. On all, a system busy enough to make the
+// capture side run dry earns up to half a period more.
+DuplexTiming duplex_timing(AudioBackend backend, uint32_t period) {
+    const uint32_t half = std::max<uint32_t>(period / 2, 1);
+    switch (backend) {
+        case AudioBackend::pipewire: {
+            const uint32_t cycle = std::max<uint32_t>(period * 256 / 480, 1);
+            return {cycle, cycle, DriftResampler::kTaps / 2 + cycle / 2, half};
+        }
+        case AudioBackend::pulseaudio:
+            return {half, half, DriftResampler::kTaps / 2 + half, half, half};
+        case AudioBackend::sdl:
+            break;
     }
     const uint32_t chunk = std::max<uint32_t>(period / 4, 1);
-    return {chunk, period, 3 * chunk + DriftResampler::kTaps / 2, period / 2};
+    return {chunk, period, 3 * chunk + DriftResampler::kTaps / 2, half};
 }
 // How long closing may wait for SDL to join a device's thread.
 constexpr std::chrono::seconds kCloseTimeout{2};
@@ -196,11 +209,16 @@ bool open_sdl(SdlDuplexState* state, const AudioDeviceConfig* config, uint32_t r
     return state->captureId != 0 && state->playbackId != 0;
 }
 
+// The id a side opens its device by; empty for the server's default.
+std::string device_id(const AudioDeviceConfig::Side& side) {
+    return side.pDeviceID != nullptr ? side.pDeviceID->id : "";
+}
+
 bool open_pipewire(SdlDuplexState* state, const AudioDeviceConfig* config, uint32_t rate,
                    uint32_t quantum) {
     pipewire_audio::DuplexSpec spec;
-    spec.captureNode = config->capture.pDeviceID != nullptr ? config->capture.pDeviceID->id : "";
-    spec.playbackNode = config->playback.pDeviceID != nullptr ? config->playback.pDeviceID->id : "";
+    spec.captureNode = device_id(config->capture);
+    spec.playbackNode = device_id(config->playback);
     spec.captureChannels = config->capture.channels;
     spec.playbackChannels = config->playback.channels;
     spec.sampleRate = rate;
@@ -209,6 +227,37 @@ bool open_pipewire(SdlDuplexState* state, const AudioDeviceConfig* config, uint3
     state->pipewire = pipewire_audio::Open(spec, state, error);
     if (state->pipewire == nullptr) SDL_SetError("PipeWire: %s", error.c_str());
     return state->pipewire != nullptr;
+}
+
+bool open_pulse(SdlDuplexState* state, const AudioDeviceConfig* config, uint32_t rate,
+                const DuplexTiming& timing) {
+    pulse_audio::DuplexSpec spec;
+    spec.captureSource = device_id(config->capture);
+    spec.playbackSink = device_id(config->playback);
+    spec.captureChannels = config->capture.channels;
+    spec.playbackChannels = config->playback.channels;
+    spec.sampleRate = rate;
+    spec.chunkFrames = timing.captureChunk;
+    spec.playbackTargetFrames = timing.playbackChunk;
+    spec.playbackRequestFrames = timing.playbackRequest;
+    std::string error;
+    state->pulse = pulse_audio::Open(spec, state, state->device->counters, error);
+    if (state->pulse == nullptr) SDL_SetError("PulseAudio: %s", error.c_str());
+    return state->pulse != nullptr;
+}
+
+// The rate the duplex runs at when the caller leaves it open: the capture device's own.
+uint32_t device_rate(AudioBackend backend, const AudioDeviceConfig* config) {
+    switch (backend) {
+        case AudioBackend::pipewire:
+            return pipewire_audio::GraphRate();
+        case AudioBackend::pulseaudio:
+            return pulse_audio::SourceRate(device_id(config->capture));
+        case AudioBackend::sdl:
+            break;
+    }
+    const AudioDeviceInfo* capture = config->capture.pDeviceID;
+    return native_capture_rate(capture != nullptr ? capture->id.c_str() : nullptr);
 }
 
 }  // namespace
@@ -236,14 +285,10 @@ int audio_device_init(AudioContext* context, const AudioDeviceConfig* config, Au
     }
     audio_device_uninit(device);
 
-    const char* captureName =
-        config->capture.pDeviceID != nullptr ? config->capture.pDeviceID->id.c_str() : nullptr;
-    uint32_t rate = config->sampleRate;
-    if (rate == 0) {
-        rate = context->pipewire ? pipewire_audio::GraphRate() : native_capture_rate(captureName);
-    }
+    const uint32_t rate =
+        config->sampleRate != 0 ? config->sampleRate : device_rate(context->backend, config);
     const uint32_t period = std::min(std::max<uint32_t>(rate / 100, 1), kMaxPeriodFrames);
-    const DuplexTiming timing = duplex_timing(context->pipewire, period);
+    const DuplexTiming timing = duplex_timing(context->backend, period);
 
     audio_device_init_offline(device, config->capture.channels, config->playback.channels, rate,
                               config->dataCallback);
@@ -261,10 +306,18 @@ int audio_device_init(AudioContext* context, const AudioDeviceConfig* config, Au
     state->bridge = std::make_unique<DuplexBridge>(layout, device->counters, run_block, state);
     device->sdl = state;
 
-    const bool opened =
-        context->pipewire
-            ? open_pipewire(state, config, rate, timing.captureChunk)
-            : open_sdl(state, config, rate, timing.captureChunk, timing.playbackChunk);
+    bool opened = false;
+    switch (context->backend) {
+        case AudioBackend::pipewire:
+            opened = open_pipewire(state, config, rate, timing.captureChunk);
+            break;
+        case AudioBackend::pulseaudio:
+            opened = open_pulse(state, config, rate, timing);
+            break;
+        case AudioBackend::sdl:
+            opened = open_sdl(state, config, rate, timing.captureChunk, timing.playbackChunk);
+            break;
+    }
     if (!opened) {
         audio_device_uninit(device);
         return kAudioDeviceOpenFailed;
@@ -277,6 +330,8 @@ int audio_device_start(AudioDevice* device) {
     SdlDuplexState* state = device->sdl;
     if (state->pipewire != nullptr) {
         pipewire_audio::Start(state->pipewire);
+    } else if (state->pulse != nullptr) {
+        pulse_audio::Start(state->pulse);
     } else {
         // Capture first, so the first playback chunks find captured frames on their way.
         SDL_PauseAudioDevice(state->captureId, 0);
@@ -296,11 +351,13 @@ void audio_device_uninit(AudioDevice* device) {
     const SDL_AudioDeviceID playbackId = state->playbackId;
     const SDL_AudioDeviceID captureId = state->captureId;
     pipewire_audio::Duplex* pipewire = state->pipewire;
-    const bool closed = close_within_timeout([playbackId, captureId, pipewire] {
+    pulse_audio::Duplex* pulse = state->pulse;
+    const bool closed = close_within_timeout([playbackId, captureId, pipewire, pulse] {
         // Playback first: its thread runs the callback.
         if (playbackId != 0) SDL_CloseAudioDevice(playbackId);
         if (captureId != 0) SDL_CloseAudioDevice(captureId);
         pipewire_audio::Close(pipewire);
+        pulse_audio::Close(pulse);
     });
     if (closed) {
         delete state;

@@ -13,6 +13,10 @@ struct DuplexCounters {
     std::atomic<uint64_t> underruns{0};          // blocks that ran out of captured frames
     std::atomic<uint64_t> silencedFrames{0};     // frames of those blocks played as silence
     std::atomic<uint64_t> droppedFrames{0};      // captured frames thrown away
+    // What the sound server itself reported, where it reports it: playback that ran dry there,
+    // capture it had to throw away because it was not read in time.
+    std::atomic<uint64_t> serverUnderflows{0};
+    std::atomic<uint64_t> serverOverflows{0};
     std::atomic<int32_t> ratioPpm{0};            // resampling ratio - 1, in millionths
     std::atomic<int32_t> lowestRatioPpm{0};
     std::atomic<int32_t> highestRatioPpm{0};
@@ -24,7 +28,7 @@ struct DuplexCounters {
     void reset() {
         for (std::atomic<uint64_t>* counter :
              {&captureChunks, &lateChunks, &longestChunkGapUs, &blocks, &primingBlocks,
-              &underruns, &silencedFrames, &droppedFrames}) {
+              &underruns, &silencedFrames, &droppedFrames, &serverUnderflows, &serverOverflows}) {
             counter->store(0, std::memory_order_relaxed);
         }
         for (std::atomic<int32_t>* ppm : {&ratioPpm, &lowestRatioPpm, &highestRatioPpm}) {

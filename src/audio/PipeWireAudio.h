@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "audio/StreamSink.h"
+
 struct AudioDeviceInfo;
 
 namespace pipewire_audio {
@@ -23,14 +25,6 @@ bool ListDevices(std::vector<AudioDeviceInfo>& playback, std::vector<AudioDevice
 // The rate PipeWire's graph runs at (devices at other rates are converted to it); 48000 when
 // unknown.
 uint32_t GraphRate();
-
-// Receives the streams' audio on PipeWire's real-time thread.
-class StreamSink {
-public:
-    virtual ~StreamSink() = default;
-    virtual void captured(const float* frames, uint32_t count) = 0;
-    virtual void render(float* out, uint32_t count) = 0;
-};
 
 struct Duplex;
 

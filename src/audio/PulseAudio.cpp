@@ -1,0 +1,401 @@
+#include "audio/PulseAudio.h"
+
+#include <SDL.h>
+#include <pthread.h>
+#include <pulse/pulseaudio.h>
+#include <sched.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "audio/AudioLayer.h"
+#include "audio/DuplexCounters.h"
+
+namespace pulse_audio {
+
+namespace {
+
+// How long the server may take to answer a request or to connect a stream.
+constexpr std::chrono::seconds kAnswerTimeout{2};
+constexpr uint32_t kFallbackRate = 48000;
+// The real-time priority asked for the streams' thread when the process may set it itself: just
+// below the server's own (5 by default), whose threads make the audio this one waits for.
+constexpr int kStreamThreadPriority = 4;
+
+// A connection to the server, served by a thread of its own.
+struct Connection {
+    pa_threaded_mainloop* loop = nullptr;
+    pa_context* context = nullptr;
+
+    bool Connect(std::string& error) {
+        loop = pa_threaded_mainloop_new();
+        if (loop == nullptr) {
+            error = "cannot create a PulseAudio loop";
+            return false;
+        }
+        pa_proplist* props = pa_proplist_new();
+        pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, "Moravel");
+        context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(loop), "Moravel", props);
+        pa_proplist_free(props);
+        // Never start a server of our own: one that is not running is not the user's.
+        if (context == nullptr ||
+            pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
+            pa_threaded_mainloop_start(loop) < 0) {
+            error = "cannot reach PulseAudio";
+            return false;
+        }
+        pa_context_state_t state = PA_CONTEXT_UNCONNECTED;
+        const bool answered = WaitFor([&] {
+            state = pa_context_get_state(context);
+            return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
+        });
+        if (!answered || state != PA_CONTEXT_READY) {
+            error = "PulseAudio did not answer";
+            return false;
+        }
+        return true;
+    }
+
+    // Checks `done` with the loop locked until it holds; false when the answer time ran out.
+    // Polls rather than waits on the loop's signal, so that a server that never answers
+    // cannot hold the caller.
+    template <class Done>
+    bool WaitFor(Done done) {
+        const auto deadline = std::chrono::steady_clock::now() + kAnswerTimeout;
+        for (;;) {
+            pa_threaded_mainloop_lock(loop);
+            const bool finished = done();
+            pa_threaded_mainloop_unlock(loop);
+            if (finished) return true;
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+
+    // Runs an introspection request to its end; false when it failed or timed out.
+    template <class Request>
+    bool Run(Request request) {
+        pa_threaded_mainloop_lock(loop);
+        pa_operation* operation = request(context);
+        pa_threaded_mainloop_unlock(loop);
+        if (operation == nullptr) return false;
+        const bool finished =
+            WaitFor([&] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; });
+        pa_threaded_mainloop_lock(loop);
+        if (!finished) pa_operation_cancel(operation);
+        const bool done = pa_operation_get_state(operation) == PA_OPERATION_DONE;
+        pa_operation_unref(operation);
+        pa_threaded_mainloop_unlock(loop);
+        return finished && done;
+    }
+
+    ~Connection() {
+        if (loop != nullptr) pa_threaded_mainloop_stop(loop);
+        if (context != nullptr) {
+            pa_context_disconnect(context);
+            pa_context_unref(context);
+        }
+        if (loop != nullptr) pa_threaded_mainloop_free(loop);
+    }
+};
+
+struct Device {
+    std::string name;
+    std::string description;
+    uint32_t rate = 0;
+};
+
+// What the server says about its devices.
+struct ServerDevices {
+    std::vector<Device> sinks;
+    std::vector<Device> sources;
+    std::string defaultSink;
+    std::string defaultSource;
+};
+
+template <class Info>
+void AddDevice(std::vector<Device>& list, const Info* info) {
+    Device device;
+    device.name = info->name != nullptr ? info->name : "";
+    device.description = info->description != nullptr && *info->description != '\0'
+                             ? info->description
+                             : device.name;
+    device.rate = info->sample_spec.rate;
+    if (!device.name.empty()) list.push_back(std::move(device));
+}
+
+bool QueryDevices(ServerDevices& devices) {
+    Connection connection;
+    std::string error;
+    if (!connection.Connect(error)) return false;
+    return connection.Run([&](pa_context* context) {
+               return pa_context_get_server_info(
+                   context,
+                   [](pa_context*, const pa_server_info* info, void* data) {
+                       auto* found = static_cast<ServerDevices*>(data);
+                       if (info == nullptr) return;
+                       if (info->default_sink_name != nullptr) found->defaultSink = info->default_sink_name;
+                       if (info->default_source_name != nullptr) {
+                           found->defaultSource = info->default_source_name;
+                       }
+                   },
+                   &devices);
+           }) &&
+           connection.Run([&](pa_context* context) {
+               return pa_context_get_sink_info_list(
+                   context,
+                   [](pa_context*, const pa_sink_info* info, int eol, void* data) {
+                       if (eol == 0 && info != nullptr) {
+                           AddDevice(static_cast<ServerDevices*>(data)->sinks, info);
+                       }
+                   },
+                   &devices);
+           }) &&
+           connection.Run([&](pa_context* context) {
+               return pa_context_get_source_info_list(
+                   context,
+                   [](pa_context*, const pa_source_info* info, int eol, void* data) {
+                       // A sink's monitor is what is played, not a microphone; choosing the
+                       // cable's own would feed the voice back into itself.
+                       if (eol == 0 && info != nullptr && info->monitor_of_sink == PA_INVALID_INDEX) {
+                           AddDevice(static_cast<ServerDevices*>(data)->sources, info);
+                       }
+                   },
+                   &devices);
+           });
+}
+
+}  // namespace
+
+bool ListDevices(std::vector<AudioDeviceInfo>& playback, std::vector<AudioDeviceInfo>& capture) {
+    playback.clear();
+    capture.clear();
+    ServerDevices devices;
+    if (!QueryDevices(devices)) return false;
+    auto fill = [](const std::vector<Device>& from, const std::string& defaultName,
+                   std::vector<AudioDeviceInfo>& to) {
+        for (const Device& device : from) {
+            AudioDeviceInfo info;
+            info.id = device.name;
+            info.name = truncate_device_name(device.description, kMaxDeviceNameBytes);
+            info.isDefault = device.name == defaultName;
+            to.push_back(std::move(info));
+        }
+    };
+    fill(devices.sinks, devices.defaultSink, playback);
+    fill(devices.sources, devices.defaultSource, capture);
+    return true;
+}
+
+bool SessionHasAudio() {
+    std::vector<AudioDeviceInfo> playback;
+    std::vector<AudioDeviceInfo> capture;
+    return ListDevices(playback, capture) && (!playback.empty() || !capture.empty());
+}
+
+uint32_t SourceRate(const std::string& source) {
+    ServerDevices devices;
+    if (!QueryDevices(devices)) return kFallbackRate;
+    const std::string& name = source.empty() ? devices.defaultSource : source;
+    for (const Device& device : devices.sources) {
+        if (device.name == name && device.rate > 0) return device.rate;
+    }
+    return kFallbackRate;
+}
+
+struct Duplex {
+    StreamSink* sink = nullptr;
+    DuplexCounters* counters = nullptr;
+    Connection connection;
+    pa_stream* record = nullptr;
+    pa_stream* playback = nullptr;
+    uint32_t captureStride = 4;
+    uint32_t playbackStride = 4;
+    bool running = false;  // changed and read with the loop locked
+};
+
+namespace {
+
+// Fills the playback stream up to what the server takes now.
+void Play(Duplex* duplex) {
+    if (!duplex->running) return;
+    for (;;) {
+        const size_t writable = pa_stream_writable_size(duplex->playback);
+        if (writable == static_cast<size_t>(-1) || writable < duplex->playbackStride) return;
+        void* data = nullptr;
+        size_t bytes = writable;
+        if (pa_stream_begin_write(duplex->playback, &data, &bytes) < 0 || data == nullptr) return;
+        const uint32_t frames = static_cast<uint32_t>(bytes / duplex->playbackStride);
+        if (frames == 0) {
+            pa_stream_cancel_write(duplex->playback);
+            return;
+        }
+        duplex->sink->render(static_cast<float*>(data), frames);
+        if (pa_stream_write(duplex->playback, data, static_cast<size_t>(frames) * duplex->playbackStride,
+                            nullptr, 0, PA_SEEK_RELATIVE) < 0) {
+            return;
+        }
+    }
+}
+
+void OnRead(pa_stream* stream, size_t, void* data) {
+    auto* duplex = static_cast<Duplex*>(data);
+    while (pa_stream_readable_size(stream) > 0) {
+        const void* frames = nullptr;
+        size_t bytes = 0;
+        if (pa_stream_peek(stream, &frames, &bytes) < 0 || bytes == 0) break;
+        // A hole (frames null) is audio the server lost; the bridge sees the gap by its clock.
+        if (frames != nullptr && duplex->running) {
+            duplex->sink->captured(static_cast<const float*>(frames),
+                                   static_cast<uint32_t>(bytes / duplex->captureStride));
+        }
+        pa_stream_drop(stream);
+    }
+    // Playback right after, on what was just captured: a late chunk makes both sides late
+    // together instead of the playback side running ahead into a gap.
+    Play(duplex);
+}
+
+void OnWrite(pa_stream*, size_t, void* data) { Play(static_cast<Duplex*>(data)); }
+
+void OnUnderflow(pa_stream*, void* data) {
+    static_cast<Duplex*>(data)->counters->serverUnderflows.fetch_add(1, std::memory_order_relaxed);
+}
+
+void OnOverflow(pa_stream*, void* data) {
+    static_cast<Duplex*>(data)->counters->serverOverflows.fetch_add(1, std::memory_order_relaxed);
+}
+
+// Runs on the streams' thread once, before any audio: real time if the process may take it,
+// else from the desktop's RealtimeKit, else the highest share of an ordinary thread, as SDL
+// asks for its own audio threads.
+void RaisePriority(pa_threaded_mainloop*, void*) {
+    sched_param param{};
+    param.sched_priority = kStreamThreadPriority;
+    if (pthread_setschedparam(pthread_self(), SCHED_RR | SCHED_RESET_ON_FORK, &param) == 0) return;
+    const Sint64 thread = gettid();
+    if (SDL_LinuxSetThreadPriorityAndPolicy(thread, SDL_THREAD_PRIORITY_TIME_CRITICAL, SCHED_RR) ==
+        0) {
+        return;
+    }
+    SDL_LinuxSetThreadPriorityAndPolicy(thread, SDL_THREAD_PRIORITY_TIME_CRITICAL, SCHED_OTHER);
+}
+
+pa_stream* NewStream(pa_context* context, bool capture, uint32_t channels, uint32_t rate) {
+    pa_sample_spec spec{};
+    spec.format = PA_SAMPLE_FLOAT32NE;
+    spec.rate = rate;
+    spec.channels = static_cast<uint8_t>(channels);
+    pa_channel_map map;
+    pa_channel_map_init_auto(&map, channels, PA_CHANNEL_MAP_DEFAULT);
+    return pa_stream_new(context, capture ? "Voice in" : "Voice out", &spec, &map);
+}
+
+}  // namespace
+
+Duplex* Open(const DuplexSpec& spec, StreamSink* sink, DuplexCounters& counters,
+             std::string& error) {
+    auto* duplex = new Duplex;
+    duplex->sink = sink;
+    duplex->counters = &counters;
+    duplex->captureStride = spec.captureChannels * sizeof(float);
+    duplex->playbackStride = spec.playbackChannels * sizeof(float);
+    if (!duplex->connection.Connect(error)) {
+        Close(duplex);
+        return nullptr;
+    }
+    pa_threaded_mainloop_once_unlocked(duplex->connection.loop, RaisePriority, nullptr);
+
+    pa_threaded_mainloop_lock(duplex->connection.loop);
+    pa_context* context = duplex->connection.context;
+    duplex->record = NewStream(context, true, spec.captureChannels, spec.sampleRate);
+    duplex->playback = NewStream(context, false, spec.playbackChannels, spec.sampleRate);
+    bool ok = duplex->record != nullptr && duplex->playback != nullptr;
+    if (ok) {
+        pa_stream_set_read_callback(duplex->record, OnRead, duplex);
+        pa_stream_set_write_callback(duplex->playback, OnWrite, duplex);
+        pa_stream_set_underflow_callback(duplex->playback, OnUnderflow, duplex);
+        pa_stream_set_overflow_callback(duplex->record, OnOverflow, duplex);
+        // Small pieces each way, asked for explicitly; with the latency adjusted, the server
+        // sizes its own device buffers to match. Never moved to another device, which could
+        // feed the cable back into the microphone.
+        const auto flags = static_cast<pa_stream_flags_t>(
+            PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE | PA_STREAM_START_CORKED);
+        pa_buffer_attr recordAttr{};
+        recordAttr.maxlength = static_cast<uint32_t>(-1);
+        recordAttr.tlength = recordAttr.prebuf = recordAttr.minreq = static_cast<uint32_t>(-1);
+        recordAttr.fragsize = spec.chunkFrames * duplex->captureStride;
+        pa_buffer_attr playbackAttr{};
+        playbackAttr.maxlength = static_cast<uint32_t>(-1);
+        playbackAttr.tlength = spec.playbackTargetFrames * duplex->playbackStride;
+        playbackAttr.prebuf = static_cast<uint32_t>(-1);
+        playbackAttr.minreq = spec.playbackRequestFrames * duplex->playbackStride;
+        playbackAttr.fragsize = static_cast<uint32_t>(-1);
+        const char* source = spec.captureSource.empty() ? nullptr : spec.captureSource.c_str();
+        const char* sinkName = spec.playbackSink.empty() ? nullptr : spec.playbackSink.c_str();
+        ok = pa_stream_connect_record(duplex->record, source, &recordAttr, flags) == 0 &&
+             pa_stream_connect_playback(duplex->playback, sinkName, &playbackAttr, flags, nullptr,
+                                        nullptr) == 0;
+    }
+    if (!ok) error = pa_strerror(pa_context_errno(context));
+    pa_threaded_mainloop_unlock(duplex->connection.loop);
+
+    pa_stream_state_t recordState = PA_STREAM_UNCONNECTED;
+    pa_stream_state_t playbackState = PA_STREAM_UNCONNECTED;
+    if (ok) {
+        const bool answered = duplex->connection.WaitFor([&] {
+            recordState = pa_stream_get_state(duplex->record);
+            playbackState = pa_stream_get_state(duplex->playback);
+            return !PA_STREAM_IS_GOOD(recordState) || !PA_STREAM_IS_GOOD(playbackState) ||
+                   (recordState == PA_STREAM_READY && playbackState == PA_STREAM_READY);
+        });
+        ok = answered && recordState == PA_STREAM_READY && playbackState == PA_STREAM_READY;
+        if (!answered) {
+            error = "the devices did not answer";
+        } else if (!ok) {
+            error = pa_strerror(pa_context_errno(context));
+        }
+    }
+    if (!ok) {
+        Close(duplex);
+        return nullptr;
+    }
+    return duplex;
+}
+
+void Start(Duplex* duplex) {
+    pa_threaded_mainloop_lock(duplex->connection.loop);
+    duplex->running = true;
+    // Capture first, so the first playback requests find captured frames on their way.
+    pa_operation* operation = pa_stream_cork(duplex->record, 0, nullptr, nullptr);
+    if (operation != nullptr) pa_operation_unref(operation);
+    operation = pa_stream_cork(duplex->playback, 0, nullptr, nullptr);
+    if (operation != nullptr) pa_operation_unref(operation);
+    Play(duplex);
+    pa_threaded_mainloop_unlock(duplex->connection.loop);
+}
+
+void Close(Duplex* duplex) {
+    if (duplex == nullptr) return;
+    if (duplex->connection.loop != nullptr) {
+        // The callbacks run with the loop locked: once it is held here, none is running, and
+        // with the streams gone none can start.
+        pa_threaded_mainloop_lock(duplex->connection.loop);
+        duplex->running = false;
+        for (pa_stream* stream : {duplex->playback, duplex->record}) {
+            if (stream == nullptr) continue;
+            pa_stream_set_read_callback(stream, nullptr, nullptr);
+            pa_stream_set_write_callback(stream, nullptr, nullptr);
+            pa_stream_set_underflow_callback(stream, nullptr, nullptr);
+            pa_stream_set_overflow_callback(stream, nullptr, nullptr);
+            pa_stream_disconnect(stream);
+            pa_stream_unref(stream);
+        }
+        pa_threaded_mainloop_unlock(duplex->connection.loop);
+    }
+    delete duplex;  // the connection's thread stops before the context goes
+}
+
+}  // namespace pulse_audio

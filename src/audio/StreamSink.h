@@ -1,0 +1,13 @@
+#pragma once
+// Where a sound server's capture and playback streams hand over their audio, on the server
+// client's real-time thread.
+#include <cstdint>
+
+class StreamSink {
+public:
+    virtual ~StreamSink() = default;
+    // `count` captured frames, interleaved.
+    virtual void captured(const float* frames, uint32_t count) = 0;
+    // The next `count` frames to play, interleaved.
+    virtual void render(float* out, uint32_t count) = 0;
+};
