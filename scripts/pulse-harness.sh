@@ -21,8 +21,8 @@
 #   scripts/pulse-harness.sh stop "$PULSE_HARNESS_DIR"
 #   scripts/pulse-harness.sh check [pulseaudio|pipewire]             # exit 0 when the tools are there
 # Once started, PULSE_SERVER points every pulse client at the server, and XDG_RUNTIME_DIR leads
-# native PipeWire clients to it. SDL_AUDIODRIVER is exported as pulseaudio on PulseAudio and
-# empty on PipeWire, where the program then uses PipeWire itself.
+# native PipeWire clients to it. SDL_AUDIODRIVER is exported empty, so that the program talks
+# to the server itself; set it to pulseaudio afterwards to go through SDL instead.
 
 PULSE_HARNESS_RATE=${PULSE_HARNESS_RATE:-48000}
 
@@ -122,8 +122,8 @@ pulse_harness_start() {
     chmod 700 "$dir/runtime"
     export PULSE_HARNESS_DIR="$dir"
     export PULSE_HARNESS_SERVER="$server"
-    # On PipeWire the program talks to PipeWire itself unless SDL_AUDIODRIVER names a driver.
-    if [ "$server" = pipewire ]; then export SDL_AUDIODRIVER=; else export SDL_AUDIODRIVER=pulseaudio; fi
+    # The program talks to the server itself unless SDL_AUDIODRIVER names a driver.
+    export SDL_AUDIODRIVER=
     # Clients must not look for a cookie in the caller's home. A daemon started as at a log-in
     # asks for the one it makes in its own home.
     export PULSE_COOKIE="$dir/home/cookie"

@@ -1,5 +1,5 @@
 // The duplex device live: "Microphone" to "Virtual cable" of a private PulseAudio and a private
-// PipeWire, through SDL and the real processing callback. Skips when a server's tools are
+// PipeWire, each served directly, with the real processing callback. Skips when a server's tools are
 // absent; MORAVEL_SOUND_SERVER=pulseaudio (or pipewire) runs one server only.
 //
 // MORAVEL_LIVE_SECONDS=60 runs the long test (skipped otherwise, to keep the suite short):
@@ -46,6 +46,9 @@ protected:
         std::string why;
         if (!server.Start(GetParam(), why)) GTEST_SKIP() << why;
         ASSERT_EQ(audio_context_init(&context), 0);
+        // Either server is served directly, not through SDL.
+        EXPECT_EQ(context.backend, GetParam() == "pipewire" ? AudioBackend::pipewire
+                                                            : AudioBackend::pulseaudio);
         AudioDeviceInfo *playback = nullptr, *capture = nullptr;
         uint32_t playbackCount = 0, captureCount = 0;
         ASSERT_EQ(audio_context_get_devices(&context, &playback, &playbackCount, &capture,
@@ -156,47 +159,55 @@ INSTANTIATE_TEST_SUITE_P(Servers, LiveLoop, ::testing::ValuesIn(LiveSoundServers
                              return info.param;
                          });
 
-// A sound server that stops answering leaves SDL's device threads waiting in its poll for good;
-// closing still returns in bounded time, and the device is closed to the callback.
+// A sound server that stops answering leaves device threads waiting in its poll (SDL's for
+// good); closing still returns in bounded time, and the device is closed to the callback. Both
+// ways into PulseAudio: directly, and through SDL's driver when the user asks for it.
 TEST(LiveClose, ReturnsWhenTheSoundServerStopsAnswering) {
     PrivateSoundServer server;
     std::string why;
     if (!server.Start("pulseaudio", why)) GTEST_SKIP() << why;
-    AudioContext context;
-    ASSERT_EQ(audio_context_init(&context), 0);
-    ASSERT_EQ(audio_context_get_devices(&context, nullptr, nullptr, nullptr, nullptr), 0);
-    AudioDeviceConfig config = audio_device_config_init_duplex();
-    config.capture.pDeviceID = Find(context.capture.data(), context.capture.size(), "Microphone");
-    config.playback.pDeviceID =
-        Find(context.playback.data(), context.playback.size(), "Virtual cable");
-    ASSERT_NE(config.capture.pDeviceID, nullptr);
-    ASSERT_NE(config.playback.pDeviceID, nullptr);
-    config.capture.channels = 1;
-    config.playback.channels = 1;
-    config.dataCallback = data_callback;
-    NeutralProcessing();
-    AudioDevice device;
-    ASSERT_EQ(audio_device_init(&context, &config, &device), 0);
-    ASSERT_EQ(audio_device_start(&device), 0);
-    Sleep(0.5);
-
     const std::string pids = ReadText(server.dir() + "/pids");
     const pid_t daemon = static_cast<pid_t>(std::atoi(pids.c_str()));
     ASSERT_GT(daemon, 0);
-    ASSERT_EQ(kill(daemon, SIGSTOP), 0);
-    Sleep(0.3);  // the device threads are now waiting for the server
-    const auto start = std::chrono::steady_clock::now();
-    audio_device_uninit(&device);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const uint64_t callbacks = device.callbacks.load();
-    kill(daemon, SIGCONT);
-    Sleep(0.2);
-    std::printf("[ figures  ] closing with the server stopped took %.2f s\n", seconds);
-    EXPECT_LT(seconds, 5.0);
-    EXPECT_EQ(device.sdl, nullptr);
-    Sleep(0.3);
-    EXPECT_EQ(device.callbacks.load(), callbacks) << "no callback after closing returned";
-    audio_context_uninit(&context);
-    applicationClear();
+    for (const char* driver : {"", "pulseaudio"}) {
+        SCOPED_TRACE(std::string("SDL_AUDIODRIVER=") + driver);
+        setenv("SDL_AUDIODRIVER", driver, 1);
+        AudioContext context;
+        ASSERT_EQ(audio_context_init(&context), 0);
+        EXPECT_EQ(context.backend, *driver == '\0' ? AudioBackend::pulseaudio : AudioBackend::sdl);
+        ASSERT_EQ(audio_context_get_devices(&context, nullptr, nullptr, nullptr, nullptr), 0);
+        AudioDeviceConfig config = audio_device_config_init_duplex();
+        config.capture.pDeviceID = Find(context.capture.data(), context.capture.size(), "Microphone");
+        config.playback.pDeviceID =
+            Find(context.playback.data(), context.playback.size(), "Virtual cable");
+        ASSERT_NE(config.capture.pDeviceID, nullptr);
+        ASSERT_NE(config.playback.pDeviceID, nullptr);
+        config.capture.channels = 1;
+        config.playback.channels = 1;
+        config.dataCallback = data_callback;
+        NeutralProcessing();
+        AudioDevice device;
+        ASSERT_EQ(audio_device_init(&context, &config, &device), 0);
+        ASSERT_EQ(audio_device_start(&device), 0);
+        Sleep(0.5);
+
+        ASSERT_EQ(kill(daemon, SIGSTOP), 0);
+        Sleep(0.3);  // the device threads are now waiting for the server
+        const auto start = std::chrono::steady_clock::now();
+        audio_device_uninit(&device);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const uint64_t callbacks = device.callbacks.load();
+        kill(daemon, SIGCONT);
+        Sleep(0.2);
+        std::printf("[ figures  ] closing (SDL_AUDIODRIVER=%s) with the server stopped took %.2f s\n",
+                    driver, seconds);
+        EXPECT_LT(seconds, 5.0);
+        EXPECT_EQ(device.sdl, nullptr);
+        Sleep(0.3);
+        EXPECT_EQ(device.callbacks.load(), callbacks) << "no callback after closing returned";
+        audio_context_uninit(&context);
+        applicationClear();
+    }
+    setenv("SDL_AUDIODRIVER", "", 1);
 }

@@ -170,7 +170,8 @@ std::string DescribeCounters(const DuplexCounters& c) {
     std::snprintf(line, sizeof line,
                   "%llu blocks (+%llu priming), %llu underruns (%llu frames silenced), %llu "
                   "frames dropped, %llu chunks (%llu late, longest gap %.1f ms), ratio %+d ppm "
-                  "(%+d..%+d), %u frames waiting, at least %d beyond a block, spare %u (at most %u)",
+                  "(%+d..%+d), %u frames waiting, at least %d beyond a block, spare %u (at most %u), "
+                  "server underflows %llu, overflows %llu",
                   static_cast<unsigned long long>(c.blocks.load()),
                   static_cast<unsigned long long>(c.primingBlocks.load()),
                   static_cast<unsigned long long>(c.underruns.load()),
@@ -181,7 +182,9 @@ std::string DescribeCounters(const DuplexCounters& c) {
                   c.longestChunkGapUs.load() / 1000.0, c.ratioPpm.load(), c.lowestRatioPpm.load(),
                   c.highestRatioPpm.load(), c.waitingFrames.load(),
                   static_cast<int>(c.lowestSpareFrames.load()), c.spareTargetFrames.load(),
-                  c.highestSpareTargetFrames.load());
+                  c.highestSpareTargetFrames.load(),
+                  static_cast<unsigned long long>(c.serverUnderflows.load()),
+                  static_cast<unsigned long long>(c.serverOverflows.load()));
     return line;
 }
 
