@@ -16,12 +16,20 @@
 // layer's own counters and its CPU share. Server-side underruns are counted from the server's
 // log when the harness was started with logging (PULSE_HARNESS_LOG_LEVEL=debug for PulseAudio,
 // PIPEWIRE_DEBUG=3 for PipeWire).
+//
+// Each case also reports the machine's own stalls: a real-time thread that sleeps 1 ms at a time
+// counts how late it woke. A stall longer than what a path holds inside the server is heard
+// whatever the path does, so dropouts are read beside these counts.
 #include <SDL.h>
+#include <pthread.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -100,6 +108,53 @@ void ApplyMode(const std::string& mode) {
     }
 }
 
+// Counts how late a thread that sleeps 1 ms at a time wakes, while it lives.
+class StallProbe {
+public:
+    StallProbe() : thread_([this] { Watch(); }) {}
+    ~StallProbe() { Stop(); }
+    void Stop() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    std::string Describe() const {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "machine stalls %d over 5 ms, %d over 10 ms, %d over 20 ms, longest %.0f ms%s",
+                      over5_, over10_, over20_, longestMs_, realtime_ ? "" : " (probe not real-time)");
+        return text;
+    }
+
+private:
+    void Watch() {
+        sched_param param{};
+        param.sched_priority = 10;
+        realtime_ = pthread_setschedparam(pthread_self(), SCHED_RR, &param) == 0;
+        using Clock = std::chrono::steady_clock;
+        constexpr auto kTick = std::chrono::milliseconds(1);
+        auto before = Clock::now();
+        while (!stop_) {
+            std::this_thread::sleep_for(kTick);
+            const auto now = Clock::now();
+            const double lateMs =
+                std::chrono::duration<double, std::milli>(now - before - kTick).count();
+            before = now;
+            longestMs_ = std::max(longestMs_, lateMs);
+            if (lateMs > 5.0) ++over5_;
+            if (lateMs > 10.0) ++over10_;
+            if (lateMs > 20.0) ++over20_;
+        }
+    }
+
+    std::atomic<bool> stop_{false};
+    bool realtime_ = false;
+    int over5_ = 0;
+    int over10_ = 0;
+    int over20_ = 0;
+    double longestMs_ = 0.0;
+    std::thread thread_;
+};
+
 struct Figures {
     int dropouts = -1;
     std::string detail;
@@ -175,7 +230,9 @@ void RunCase(PrivateSoundServer& server, const std::string& mode, double seconds
     }
     Sleep(1.0);
     f.latencyStart = live::ProbeLatencyMs(server, work, kRate);
+    StallProbe stalls;
     MeasureTone(mode, seconds, work, f);
+    stalls.Stop();
     f.latencyEnd = live::ProbeLatencyMs(server, work, kRate);
     std::string counters;
     if (mode == "loopback") {
@@ -191,9 +248,9 @@ void RunCase(PrivateSoundServer& server, const std::string& mode, double seconds
     }
     f.serverXruns = ServerXruns(server.dir()) - xrunsBefore;
     std::printf("%-10s %-8s %5.0f s: dropouts %d (%s); latency %.1f ms at start, %.1f ms at end; "
-                "server xrun reports %d",
+                "server xrun reports %d; %s",
                 server.server().c_str(), mode.c_str(), seconds, f.dropouts, f.detail.c_str(),
-                f.latencyStart, f.latencyEnd, f.serverXruns);
+                f.latencyStart, f.latencyEnd, f.serverXruns, stalls.Describe().c_str());
     if (mode != "loopback") std::printf("; CPU %.1f %%; %s", f.cpuPercent, counters.c_str());
     std::printf("\n");
     std::fflush(stdout);
