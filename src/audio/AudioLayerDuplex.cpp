@@ -36,6 +36,7 @@ struct SdlDuplexState : StreamSink {
 
     void captured(const float* frames, uint32_t count) override;
     void render(float* out, uint32_t count) override;
+    uint32_t renderableFrames() override;
 };
 
 uint64_t monotonic_ns() {
@@ -274,6 +275,11 @@ void SdlDuplexState::render(float* out, uint32_t count) {
     } else {
         std::memset(out, 0, static_cast<size_t>(count) * device->playback.channels * sizeof(float));
     }
+}
+
+uint32_t SdlDuplexState::renderableFrames() {
+    const BridgeVisit visit(this);
+    return visit.entered() ? bridge->readyFrames() : 0;
 }
 
 AudioDeviceConfig audio_device_config_init_duplex() { return AudioDeviceConfig{}; }

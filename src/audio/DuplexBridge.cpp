@@ -41,6 +41,7 @@ DuplexBridge::DuplexBridge(const Layout& layout, DuplexCounters& counters, RunBl
       ring_(layout.captureChannels, kRingBlocks * layout.blockFrames),
       controller_(layout.sampleRate, layout.blockFrames, layout.spareFrames, tuning),
       backlogLimit_(kBacklogBlocks * layout.blockFrames),
+      maxRatio_(1.0 + tuning.maxDeviation),
       resampler_(layout.captureChannels, MaxBlockInput(layout.blockFrames, tuning.maxDeviation)) {
     staged_.assign(static_cast<size_t>(MaxBlockInput(layout.blockFrames, tuning.maxDeviation)) *
                        layout.captureChannels,
@@ -129,6 +130,13 @@ void DuplexBridge::render(float* out, uint32_t count, uint64_t nowNs) {
         queued_ -= n;
         count -= n;
     }
+}
+
+uint32_t DuplexBridge::readyFrames() const {
+    const uint32_t block = layout_.blockFrames;
+    if (!primed_ && waitingFrames() < block + spare_) return queued_;
+    // Whatever ratio the controller picks, the next block takes no more than this.
+    return ring_.fill() >= resampler_.inputNeeded(block, maxRatio_) ? queued_ + block : queued_;
 }
 
 void DuplexBridge::publishRatio(double ratio) {

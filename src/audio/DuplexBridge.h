@@ -50,6 +50,12 @@ public:
     // Playback thread: the next `count` frames for the playback device, asked for at `nowNs`.
     void render(float* out, uint32_t count, uint64_t nowNs);
 
+    // Playback thread: how many frames `render` can hand out now from captured audio, without
+    // running the capture side dry or playing silence while too little waits: what is left of
+    // the current block, plus the next block once every frame it takes has arrived. A playback
+    // side that may wait (the server holds some audio of its own) asks for no more than this.
+    uint32_t readyFrames() const;
+
     // Frames a stalled side may leave waiting beyond the target before the oldest are dropped.
     uint32_t backlogLimit() const { return backlogLimit_; }
     const Layout& layout() const { return layout_; }
@@ -81,6 +87,7 @@ private:
     FrameRing ring_;
     RateController controller_;
     uint32_t backlogLimit_;
+    double maxRatio_;  // the most input frames per output frame the controller ever asks for
     // Playback thread only.
     DriftResampler resampler_;
     std::vector<float> staged_;  // captured frames on their way from the ring to the resampler

@@ -213,19 +213,32 @@ struct Duplex {
     pa_stream* playback = nullptr;
     uint32_t captureStride = 4;
     uint32_t playbackStride = 4;
+    size_t chunkBytes = 0;  // one captured chunk's worth of playback: the usual top-up
     bool running = false;  // changed and read with the loop locked
 };
 
 namespace {
 
-// Fills the playback stream up to what the server takes now.
-void Play(Duplex* duplex) {
+// Fills the playback stream up to what the server takes now. After a read (`afterRead`) the
+// usual top-up, one chunk, is written whatever the bridge holds. A larger request comes only
+// after the server's buffer ran low, in a stall, and its request and the captured burst come
+// back in either order: it is answered with audio already captured, and the rest with the next
+// read, instead of running the bridge dry first, whose silence would be heard and whose grown
+// spare would add delay for seconds.
+void Play(Duplex* duplex, bool afterRead) {
     if (!duplex->running) return;
+    const size_t first = pa_stream_writable_size(duplex->playback);
+    const bool readyOnly = !afterRead || first > duplex->chunkBytes;
     for (;;) {
         const size_t writable = pa_stream_writable_size(duplex->playback);
-        if (writable == static_cast<size_t>(-1) || writable < duplex->playbackStride) return;
-        void* data = nullptr;
+        if (writable == static_cast<size_t>(-1)) return;
         size_t bytes = writable;
+        if (readyOnly) {
+            bytes = std::min(bytes, static_cast<size_t>(duplex->sink->renderableFrames()) *
+                                        duplex->playbackStride);
+        }
+        if (bytes < duplex->playbackStride) return;
+        void* data = nullptr;
         if (pa_stream_begin_write(duplex->playback, &data, &bytes) < 0 || data == nullptr) return;
         const uint32_t frames = static_cast<uint32_t>(bytes / duplex->playbackStride);
         if (frames == 0) {
@@ -255,10 +268,11 @@ void OnRead(pa_stream* stream, size_t, void* data) {
     }
     // Playback right after, on what was just captured: a late chunk makes both sides late
     // together instead of the playback side running ahead into a gap.
-    Play(duplex);
+    Play(duplex, true);
 }
 
-void OnWrite(pa_stream*, size_t, void* data) { Play(static_cast<Duplex*>(data)); }
+// The server asks on its own only when its buffer ran low.
+void OnWrite(pa_stream*, size_t, void* data) { Play(static_cast<Duplex*>(data), false); }
 
 void OnUnderflow(pa_stream*, void* data) {
     static_cast<Duplex*>(data)->counters->serverUnderflows.fetch_add(1, std::memory_order_relaxed);
@@ -302,6 +316,7 @@ Duplex* Open(const DuplexSpec& spec, StreamSink* sink, DuplexCounters& counters,
     duplex->counters = &counters;
     duplex->captureStride = spec.captureChannels * sizeof(float);
     duplex->playbackStride = spec.playbackChannels * sizeof(float);
+    duplex->chunkBytes = static_cast<size_t>(spec.chunkFrames) * duplex->playbackStride;
     if (!duplex->connection.Connect(error)) {
         Close(duplex);
         return nullptr;
@@ -373,7 +388,7 @@ void Start(Duplex* duplex) {
     if (operation != nullptr) pa_operation_unref(operation);
     operation = pa_stream_cork(duplex->playback, 0, nullptr, nullptr);
     if (operation != nullptr) pa_operation_unref(operation);
-    Play(duplex);
+    Play(duplex, true);
     pa_threaded_mainloop_unlock(duplex->connection.loop);
 }
 

@@ -10,4 +10,6 @@ public:
     virtual void captured(const float* frames, uint32_t count) = 0;
     // The next `count` frames to play, interleaved.
     virtual void render(float* out, uint32_t count) = 0;
+    // How many frames `render` can give now from captured audio alone.
+    virtual uint32_t renderableFrames() = 0;
 };

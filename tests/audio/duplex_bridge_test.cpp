@@ -4,6 +4,7 @@
 // dropped or repeated, at a steady delay.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -40,6 +41,7 @@ struct Simulation {
     Stall playbackStall;
     uint32_t playbackChunk = kChunk;
     uint32_t spareGrowth = kBlock / 2;
+    bool waitsForCapture = false;  // the playback side asks for no more than is ready
 };
 
 struct Outcome {
@@ -103,8 +105,11 @@ Outcome Simulate(const Simulation& sim, double seconds, DuplexCounters& counters
             continue;
         }
         if (!Within(sim.playbackStall, request)) {
-            bridge.render(out.data(), sim.playbackChunk, static_cast<uint64_t>(request * 1e9));
-            outcome.played.insert(outcome.played.end(), out.begin(), out.end());
+            const uint32_t asked = sim.waitsForCapture
+                                       ? std::min(sim.playbackChunk, bridge.readyFrames())
+                                       : sim.playbackChunk;
+            bridge.render(out.data(), asked, static_cast<uint64_t>(request * 1e9));
+            outcome.played.insert(outcome.played.end(), out.begin(), out.begin() + asked);
             if (counters.blocks.load() > blocksSeen) {
                 blocksSeen = counters.blocks.load();
                 outcome.waiting.push_back(counters.waitingFrames.load());
@@ -172,6 +177,21 @@ TEST(DuplexBridge, ACaptureStallIsSilenceOnceThenTheDelayComesBack) {
     EXPECT_EQ(counters.droppedFrames.load(), 0u) << "a late burst is played, not thrown away";
     EXPECT_NEAR(MeanOfLast(outcome.waiting, 500), kBlock + kSpare, kChunk)
         << "the extra delay of the burst, and the spare it earned, are taken back";
+}
+
+TEST(DuplexBridge, APlaybackSideThatWaitsForWhatIsReadyNeverRunsItDry) {
+    DuplexCounters counters;
+    Simulation sim;
+    sim.waitsForCapture = true;
+    sim.jitterSeconds = 0.008;         // chunks up to 8 ms late, twice the spare
+    sim.captureStall = {10.0, 0.030};  // and once 30 ms without chunks
+    const Outcome outcome = Simulate(sim, 60.0, counters);
+    EXPECT_EQ(counters.underruns.load(), 0u);
+    EXPECT_EQ(counters.primingBlocks.load(), 0u) << "no silence handed out, not even at the start";
+    EXPECT_EQ(counters.droppedFrames.load(), 0u);
+    EXPECT_TRUE(Breaks(outcome.played).empty()) << Breaks(outcome.played).size() << " breaks";
+    EXPECT_EQ(counters.spareTargetFrames.load(), kSpare);
+    EXPECT_NEAR(MeanOfLast(outcome.waiting, 500), kBlock + kSpare, kChunk);
 }
 
 TEST(DuplexBridge, RepeatedCaptureStallsAreHeardOnceThenTheSpareShrinksBack) {
