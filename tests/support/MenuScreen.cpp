@@ -39,10 +39,14 @@ std::string MenuProgram::LastFrame() const {
 std::string FrameTitle(const std::string& frame) {
     const size_t border = frame.find("+-");
     if (border == std::string::npos) return "";
-    const size_t line = frame.find('\n', border) + 1;
-    // The terminal turns each line feed into a carriage return and a line feed.
-    const std::string row = frame.substr(line, frame.find("|\r\n", line) - line);
-    return Trim(row.substr(1));
+    const size_t feed = frame.find('\n', border);
+    if (feed == std::string::npos) return "";
+    const size_t line = feed + 1;
+    // The terminal turns each line feed into a carriage return and a line feed. A frame still
+    // arriving may end before its title row does.
+    const size_t end = frame.find("|\r\n", line);
+    if (end == std::string::npos || end == line) return "";
+    return Trim(frame.substr(line + 1, end - line - 1));
 }
 
 std::string FrameHighlight(const std::string& frame) {
