@@ -35,7 +35,7 @@ struct SdlDuplexState : StreamSink {
     std::atomic<int> busy{0};
 
     void captured(const float* frames, uint32_t count) override;
-    void render(float* out, uint32_t count) override;
+    void render(float* out, uint32_t count, uint32_t heldFrames) override;
     uint32_t renderableFrames() override;
 };
 
@@ -52,10 +52,12 @@ constexpr uint32_t kFallbackSampleRate = 48000;
 // How each side moves audio, and how many captured frames wait beyond a period.
 struct DuplexTiming {
     uint32_t captureChunk;
-    uint32_t playbackChunk;  // on PulseAudio directly: the playback latency asked of the server
+    uint32_t playbackChunk;  // on PulseAudio directly: the most the server's buffer takes
     uint32_t spare;
     uint32_t spareGrowth;
     uint32_t playbackRequest = 0;  // PulseAudio directly: the least the server asks for at once
+    uint32_t held = 0;             // PulseAudio directly: the reserve kept in the server
+    uint32_t playbackStart = 0;    // PulseAudio directly: held before the server plays
 };
 
 // Measured through private servers (bench/live_glitch.sh). SDL: capture in quarter periods
@@ -64,25 +66,32 @@ struct DuplexTiming {
 // so three chunks and the resampler's look-ahead wait. PipeWire: both streams ask the graph
 // for 256-frame cycles at 48 kHz (5.3 ms; pulse clients in the same graph hold it there
 // anyway) and the playback side runs right after the capture side in each cycle, so a late
-// cycle is late for both: the look-ahead and half a cycle wait. PulseAudio directly: captured
-// audio asked for in half periods, the playback stream topped up after each to half a period,
-// asked for in half periods; the look-ahead and half a period wait. A longer playback target
-// or smaller requests did not break less often. On all, a system busy enough to make the
-// capture side run dry earns up to half a period more.
+// cycle is late for both: the look-ahead and half a cycle wait. On both, a system busy enough
+// to make the capture side run dry earns up to half a period more.
+//
+// PulseAudio directly: captured audio in quarter periods, each block written as soon as it is
+// ready, and the reserve held in the server instead of here: 7 ms when a block is written, so
+// 7 to 17 ms while the whole system stands still, where a spare kept here would wait with it.
+// The server starts, and starts again after running dry, with the reserve and a block; it
+// takes at most a request beyond that, so that a burst after a stall waits here, where the
+// backlog rule can see it.
 DuplexTiming duplex_timing(AudioBackend backend, uint32_t period) {
     const uint32_t half = std::max<uint32_t>(period / 2, 1);
+    const uint32_t quarter = std::max<uint32_t>(period / 4, 1);
     switch (backend) {
         case AudioBackend::pipewire: {
             const uint32_t cycle = std::max<uint32_t>(period * 256 / 480, 1);
             return {cycle, cycle, DriftResampler::kTaps / 2 + cycle / 2, half};
         }
-        case AudioBackend::pulseaudio:
-            return {half, half, DriftResampler::kTaps / 2 + half, half, half};
+        case AudioBackend::pulseaudio: {
+            const uint32_t held = period * 7 / 10;
+            return {quarter, held + period + half, DriftResampler::kTaps / 2, 0, half, held,
+                    held + period};
+        }
         case AudioBackend::sdl:
             break;
     }
-    const uint32_t chunk = std::max<uint32_t>(period / 4, 1);
-    return {chunk, period, 3 * chunk + DriftResampler::kTaps / 2, half};
+    return {quarter, period, 3 * quarter + DriftResampler::kTaps / 2, half};
 }
 // How long closing may wait for SDL to join a device's thread.
 constexpr std::chrono::seconds kCloseTimeout{2};
@@ -141,7 +150,7 @@ void SDLCALL capture_callback(void* userdata, Uint8* stream, int len) {
 void SDLCALL playback_callback(void* userdata, Uint8* stream, int len) {
     auto* state = static_cast<SdlDuplexState*>(userdata);
     const uint32_t frameBytes = state->device->playback.channels * kSampleFormatBytes;
-    state->render(reinterpret_cast<float*>(stream), static_cast<uint32_t>(len) / frameBytes);
+    state->render(reinterpret_cast<float*>(stream), static_cast<uint32_t>(len) / frameBytes, 0);
 }
 
 // One block for the bridge: the period exactly as an offline device runs it.
@@ -241,6 +250,7 @@ bool open_pulse(SdlDuplexState* state, const AudioDeviceConfig* config, uint32_t
     spec.chunkFrames = timing.captureChunk;
     spec.playbackTargetFrames = timing.playbackChunk;
     spec.playbackRequestFrames = timing.playbackRequest;
+    spec.playbackStartFrames = timing.playbackStart;
     std::string error;
     state->pulse = pulse_audio::Open(spec, state, state->device->counters, error);
     if (state->pulse == nullptr) SDL_SetError("PulseAudio: %s", error.c_str());
@@ -268,10 +278,10 @@ void SdlDuplexState::captured(const float* frames, uint32_t count) {
     if (visit.entered()) bridge->capture(frames, count, monotonic_ns());
 }
 
-void SdlDuplexState::render(float* out, uint32_t count) {
+void SdlDuplexState::render(float* out, uint32_t count, uint32_t heldFrames) {
     const BridgeVisit visit(this);
     if (visit.entered()) {
-        bridge->render(out, count, monotonic_ns());
+        bridge->render(out, count, monotonic_ns(), heldFrames);
     } else {
         std::memset(out, 0, static_cast<size_t>(count) * device->playback.channels * sizeof(float));
     }
@@ -309,7 +319,11 @@ int audio_device_init(AudioContext* context, const AudioDeviceConfig* config, Au
     layout.blockFrames = period;
     layout.spareFrames = timing.spare;
     layout.spareGrowthFrames = timing.spareGrowth;
-    state->bridge = std::make_unique<DuplexBridge>(layout, device->counters, run_block, state);
+    layout.heldTargetFrames = timing.held;
+    RateController::Tuning tuning;
+    tuning.followMean = timing.held != 0;
+    state->bridge =
+        std::make_unique<DuplexBridge>(layout, device->counters, run_block, state, tuning);
     device->sdl = state;
 
     bool opened = false;

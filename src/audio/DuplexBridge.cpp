@@ -9,7 +9,9 @@ namespace {
 // Blocks of captured audio the ring can hold: room for a stalled playback side to be noticed
 // and its backlog dropped before the ring overflows.
 constexpr uint32_t kRingBlocks = 32;
-// Beyond the target, blocks of backlog tolerated before the oldest frames are dropped.
+// Beyond the target, blocks of backlog tolerated before the oldest frames are dropped. When the
+// server holds the reserve, frames wait here only while its buffer is full: beyond one block
+// that is only delay.
 constexpr uint32_t kBacklogBlocks = 4;
 
 // After the capture side ran dry, frames of spare added beyond what was missing.
@@ -40,7 +42,7 @@ DuplexBridge::DuplexBridge(const Layout& layout, DuplexCounters& counters, RunBl
       user_(user),
       ring_(layout.captureChannels, kRingBlocks * layout.blockFrames),
       controller_(layout.sampleRate, layout.blockFrames, layout.spareFrames, tuning),
-      backlogLimit_(kBacklogBlocks * layout.blockFrames),
+      backlogLimit_((layout.heldTargetFrames != 0 ? 1 : kBacklogBlocks) * layout.blockFrames),
       maxRatio_(1.0 + tuning.maxDeviation),
       resampler_(layout.captureChannels, MaxBlockInput(layout.blockFrames, tuning.maxDeviation)) {
     staged_.assign(static_cast<size_t>(MaxBlockInput(layout.blockFrames, tuning.maxDeviation)) *
@@ -53,7 +55,7 @@ DuplexBridge::DuplexBridge(const Layout& layout, DuplexCounters& counters, RunBl
 
 void DuplexBridge::setSpare(uint32_t spare) {
     spare_ = spare;
-    controller_.setTarget(spare);
+    controller_.setTarget(spare + layout_.heldTargetFrames);
     counters_.spareTargetFrames.store(spare, std::memory_order_relaxed);
     if (spare > counters_.highestSpareTargetFrames.load(std::memory_order_relaxed)) {
         counters_.highestSpareTargetFrames.store(spare, std::memory_order_relaxed);
@@ -103,9 +105,10 @@ uint32_t DuplexBridge::steadyWaitingFrames(uint64_t nowNs) const {
            static_cast<uint32_t>(std::min<uint64_t>(since, lastChunkFrames_.load(std::memory_order_relaxed)));
 }
 
-void DuplexBridge::render(float* out, uint32_t count, uint64_t nowNs) {
+void DuplexBridge::render(float* out, uint32_t count, uint64_t nowNs, uint32_t heldFrames) {
     const uint32_t channels = layout_.playbackChannels;
     nowNs_ = nowNs;
+    heldFrames_ = heldFrames;
     while (count > 0) {
         if (queued_ == 0 && !primed_) {
             // Too little waits yet: silence for this request only, so the first block starts
@@ -129,6 +132,8 @@ void DuplexBridge::render(float* out, uint32_t count, uint64_t nowNs) {
         out += static_cast<size_t>(n) * channels;
         queued_ -= n;
         count -= n;
+        // Handed out ahead of the next block: the server holds them too from now on.
+        if (layout_.heldTargetFrames != 0) heldFrames_ += n;
     }
 }
 
@@ -185,8 +190,9 @@ void DuplexBridge::produceBlock() {
         waiting -= dropped;
     }
 
-    const double ratio =
-        controller_.update(static_cast<int64_t>(steadyWaitingFrames(nowNs_)) - block);
+    // The reserve is what waits here beyond this block and what the server still holds.
+    const double ratio = controller_.update(static_cast<int64_t>(steadyWaitingFrames(nowNs_)) +
+                                            heldFrames_ - block);
     publishRatio(ratio);
 
     const uint32_t made = resampleBlock(ratio);

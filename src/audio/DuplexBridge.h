@@ -13,6 +13,11 @@
 // and after it ran dry (counted). Captured audio is thrown away only when a stalled side left
 // a backlog far beyond the target, or the ring is full (counted).
 //
+// A playback side whose server holds a buffer of its own may instead take each block as soon as
+// it is ready and keep the reserve there (`heldTargetFrames`), telling the bridge what the server
+// still holds whenever it asks; the controller then keeps that plus what waits here at the
+// target, by the mean of a window rather than its least.
+//
 // The spare adapts: when the capture side ran dry, the spare grows by what was missing (up to
 // a limit), so that a second gap of the same length is not heard; after a quiet spell it shrinks
 // back a few frames at a time, so that a quiet system gets its low delay back.
@@ -35,6 +40,9 @@ public:
         uint32_t blockFrames = 480;  // what the processing callback gets, every time
         uint32_t spareFrames = 0;    // captured frames kept waiting beyond a block, at least
         uint32_t spareGrowthFrames = 0;  // how far the spare may grow after the capture side ran dry
+        // Frames the playback side's server is to hold still unplayed when a block is made, for
+        // a playback side that takes only what is ready and keeps its reserve there instead.
+        uint32_t heldTargetFrames = 0;
     };
     // Runs the processing for one block: `input` holds blockFrames captured frames (writable),
     // `output` takes blockFrames playback frames.
@@ -47,8 +55,9 @@ public:
 
     // Capture thread: `count` frames arrived at `nowNs` on a monotonic clock.
     void capture(const float* frames, uint32_t count, uint64_t nowNs);
-    // Playback thread: the next `count` frames for the playback device, asked for at `nowNs`.
-    void render(float* out, uint32_t count, uint64_t nowNs);
+    // Playback thread: the next `count` frames for the playback device, asked for at `nowNs`,
+    // while the server still holds `heldFrames` of earlier ones unplayed (0 when not known).
+    void render(float* out, uint32_t count, uint64_t nowNs, uint32_t heldFrames = 0);
 
     // Playback thread: how many frames `render` can hand out now from captured audio, without
     // running the capture side dry or playing silence while too little waits: what is left of
@@ -97,6 +106,7 @@ private:
     bool started_ = false;       // the first block of captured audio has been made
     bool primed_ = false;        // enough captured frames wait to make blocks
     uint64_t nowNs_ = 0;         // when the playback side asked last
+    uint32_t heldFrames_ = 0;    // what its server held then
     uint32_t spare_ = 0;         // the spare kept now, from layout_.spareFrames up
     uint32_t blocksSinceGap_ = 0;  // blocks made since the spare last grew
     // Written by the capture thread: when the last chunk came and how long it was.

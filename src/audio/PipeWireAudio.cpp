@@ -265,7 +265,7 @@ void OnPlayback(void* data) {
         uint32_t frames = block.maxsize / duplex->playbackStride;
         // The graph says how much this cycle needs; a fixed amount would run early or late.
         if (buffer->requested != 0) frames = std::min<uint32_t>(frames, buffer->requested);
-        duplex->sink->render(static_cast<float*>(block.data), frames);
+        duplex->sink->render(static_cast<float*>(block.data), frames, 0);
         block.chunk->offset = 0;
         block.chunk->stride = static_cast<int32_t>(duplex->playbackStride);
         block.chunk->size = frames * duplex->playbackStride;

@@ -213,31 +213,28 @@ struct Duplex {
     pa_stream* playback = nullptr;
     uint32_t captureStride = 4;
     uint32_t playbackStride = 4;
-    size_t chunkBytes = 0;  // one captured chunk's worth of playback: the usual top-up
+    size_t bufferBytes = 0;  // the server's playback buffer: what it holds when it asks for nothing
     bool running = false;  // changed and read with the loop locked
 };
 
 namespace {
 
-// Fills the playback stream up to what the server takes now. After a read (`afterRead`) the
-// usual top-up, one chunk, is written whatever the bridge holds. A larger request comes only
-// after the server's buffer ran low, in a stall, and its request and the captured burst come
-// back in either order: it is answered with audio already captured, and the rest with the next
-// read, instead of running the bridge dry first, whose silence would be heard and whose grown
-// spare would add delay for seconds.
-void Play(Duplex* duplex, bool afterRead) {
+// Writes to the playback stream what captured audio makes ready, as far as the server takes
+// it. The reserve against a stalled system is held in the server, where it still plays while
+// this thread cannot run, not here: what the server still holds is told to the bridge, whose
+// rate controller keeps it at its target.
+void Play(Duplex* duplex) {
     if (!duplex->running) return;
-    const size_t first = pa_stream_writable_size(duplex->playback);
-    const bool readyOnly = !afterRead || first > duplex->chunkBytes;
     for (;;) {
         const size_t writable = pa_stream_writable_size(duplex->playback);
         if (writable == static_cast<size_t>(-1)) return;
-        size_t bytes = writable;
-        if (readyOnly) {
-            bytes = std::min(bytes, static_cast<size_t>(duplex->sink->renderableFrames()) *
-                                        duplex->playbackStride);
-        }
+        size_t bytes = std::min(writable, static_cast<size_t>(duplex->sink->renderableFrames()) *
+                                              duplex->playbackStride);
         if (bytes < duplex->playbackStride) return;
+        const uint32_t held = writable < duplex->bufferBytes
+                                  ? static_cast<uint32_t>((duplex->bufferBytes - writable) /
+                                                          duplex->playbackStride)
+                                  : 0;
         void* data = nullptr;
         if (pa_stream_begin_write(duplex->playback, &data, &bytes) < 0 || data == nullptr) return;
         const uint32_t frames = static_cast<uint32_t>(bytes / duplex->playbackStride);
@@ -245,7 +242,7 @@ void Play(Duplex* duplex, bool afterRead) {
             pa_stream_cancel_write(duplex->playback);
             return;
         }
-        duplex->sink->render(static_cast<float*>(data), frames);
+        duplex->sink->render(static_cast<float*>(data), frames, held);
         if (pa_stream_write(duplex->playback, data, static_cast<size_t>(frames) * duplex->playbackStride,
                             nullptr, 0, PA_SEEK_RELATIVE) < 0) {
             return;
@@ -266,13 +263,12 @@ void OnRead(pa_stream* stream, size_t, void* data) {
         }
         pa_stream_drop(stream);
     }
-    // Playback right after, on what was just captured: a late chunk makes both sides late
-    // together instead of the playback side running ahead into a gap.
-    Play(duplex, true);
+    // Playback right after, on what was just captured.
+    Play(duplex);
 }
 
-// The server asks on its own only when its buffer ran low.
-void OnWrite(pa_stream*, size_t, void* data) { Play(static_cast<Duplex*>(data), false); }
+// The server asks on its own after it played some: what waited for room goes now.
+void OnWrite(pa_stream*, size_t, void* data) { Play(static_cast<Duplex*>(data)); }
 
 void OnUnderflow(pa_stream*, void* data) {
     static_cast<Duplex*>(data)->counters->serverUnderflows.fetch_add(1, std::memory_order_relaxed);
@@ -316,7 +312,6 @@ Duplex* Open(const DuplexSpec& spec, StreamSink* sink, DuplexCounters& counters,
     duplex->counters = &counters;
     duplex->captureStride = spec.captureChannels * sizeof(float);
     duplex->playbackStride = spec.playbackChannels * sizeof(float);
-    duplex->chunkBytes = static_cast<size_t>(spec.chunkFrames) * duplex->playbackStride;
     if (!duplex->connection.Connect(error)) {
         Close(duplex);
         return nullptr;
@@ -333,11 +328,16 @@ Duplex* Open(const DuplexSpec& spec, StreamSink* sink, DuplexCounters& counters,
         pa_stream_set_write_callback(duplex->playback, OnWrite, duplex);
         pa_stream_set_underflow_callback(duplex->playback, OnUnderflow, duplex);
         pa_stream_set_overflow_callback(duplex->record, OnOverflow, duplex);
-        // Small pieces each way, asked for explicitly; with the latency adjusted, the server
-        // sizes its own device buffers to match. Never moved to another device, which could
-        // feed the cable back into the microphone.
-        const auto flags = static_cast<pa_stream_flags_t>(
-            PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE | PA_STREAM_START_CORKED);
+        // Small pieces each way, asked for explicitly. Captured chunks with the latency
+        // adjusted, so that the server sizes its device buffers to match. Playback with early
+        // requests: the sink then runs only a request ahead and the reserve stays in this
+        // stream's buffer, where it counts; with the latency adjusted, the sink would run half
+        // of it ahead, out of reach of a stall. Never moved to another device, which could feed
+        // the cable back into the microphone.
+        const auto flags =
+            static_cast<pa_stream_flags_t>(PA_STREAM_DONT_MOVE | PA_STREAM_START_CORKED);
+        const auto recordFlags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_ADJUST_LATENCY);
+        const auto playbackFlags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_EARLY_REQUESTS);
         pa_buffer_attr recordAttr{};
         recordAttr.maxlength = static_cast<uint32_t>(-1);
         recordAttr.tlength = recordAttr.prebuf = recordAttr.minreq = static_cast<uint32_t>(-1);
@@ -345,14 +345,14 @@ Duplex* Open(const DuplexSpec& spec, StreamSink* sink, DuplexCounters& counters,
         pa_buffer_attr playbackAttr{};
         playbackAttr.maxlength = static_cast<uint32_t>(-1);
         playbackAttr.tlength = spec.playbackTargetFrames * duplex->playbackStride;
-        playbackAttr.prebuf = static_cast<uint32_t>(-1);
+        playbackAttr.prebuf = spec.playbackStartFrames * duplex->playbackStride;
         playbackAttr.minreq = spec.playbackRequestFrames * duplex->playbackStride;
         playbackAttr.fragsize = static_cast<uint32_t>(-1);
         const char* source = spec.captureSource.empty() ? nullptr : spec.captureSource.c_str();
         const char* sinkName = spec.playbackSink.empty() ? nullptr : spec.playbackSink.c_str();
-        ok = pa_stream_connect_record(duplex->record, source, &recordAttr, flags) == 0 &&
-             pa_stream_connect_playback(duplex->playback, sinkName, &playbackAttr, flags, nullptr,
-                                        nullptr) == 0;
+        ok = pa_stream_connect_record(duplex->record, source, &recordAttr, recordFlags) == 0 &&
+             pa_stream_connect_playback(duplex->playback, sinkName, &playbackAttr, playbackFlags,
+                                        nullptr, nullptr) == 0;
     }
     if (!ok) error = pa_strerror(pa_context_errno(context));
     pa_threaded_mainloop_unlock(duplex->connection.loop);
@@ -373,6 +373,12 @@ Duplex* Open(const DuplexSpec& spec, StreamSink* sink, DuplexCounters& counters,
             error = pa_strerror(pa_context_errno(context));
         }
     }
+    if (ok) {
+        pa_threaded_mainloop_lock(duplex->connection.loop);
+        const pa_buffer_attr* attr = pa_stream_get_buffer_attr(duplex->playback);
+        if (attr != nullptr) duplex->bufferBytes = attr->tlength;
+        pa_threaded_mainloop_unlock(duplex->connection.loop);
+    }
     if (!ok) {
         Close(duplex);
         return nullptr;
@@ -388,7 +394,7 @@ void Start(Duplex* duplex) {
     if (operation != nullptr) pa_operation_unref(operation);
     operation = pa_stream_cork(duplex->playback, 0, nullptr, nullptr);
     if (operation != nullptr) pa_operation_unref(operation);
-    Play(duplex, true);
+    Play(duplex);
     pa_threaded_mainloop_unlock(duplex->connection.loop);
 }
 

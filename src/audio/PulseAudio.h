@@ -1,9 +1,10 @@
 #pragma once
 // The audio layer's way straight into a PulseAudio server: the device lists, and a duplex of a
-// record and a playback stream served by one thread, which writes to the playback stream right
-// after each captured chunk. The server then holds only a few milliseconds of playback, where
-// SDL's PulseAudio driver keeps one whole chunk of its own size there and runs the two sides on
-// two threads that the system wakes independently.
+// record and a playback stream served by one thread, which writes each block to the playback
+// stream as soon as its captured audio is there. The reserve against a stalled system is then
+// held in the server, which plays on while no client runs, where SDL's PulseAudio driver runs
+// the two sides on two threads that the system wakes independently and keeps its reserve
+// between them.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -34,8 +35,9 @@ struct DuplexSpec {
     uint32_t playbackChannels = 1;
     uint32_t sampleRate = 48000;
     uint32_t chunkFrames = 240;            // what the record stream delivers at a time
-    uint32_t playbackTargetFrames = 240;   // the playback latency asked of the server
+    uint32_t playbackTargetFrames = 240;   // the most the server's playback buffer takes
     uint32_t playbackRequestFrames = 240;  // how little the server asks for at a time
+    uint32_t playbackStartFrames = 240;    // held before playing starts, and again after a break
 };
 
 // Connects both streams, corked; null with the reason when it cannot. The server's underflow

@@ -27,12 +27,14 @@ double RateController::clampDeviation(double deviation) const {
 
 double RateController::update(int64_t spareFrames) {
     leastSpare_ = blocksInWindow_ == 0 ? spareFrames : std::min(leastSpare_, spareFrames);
+    spareSum_ = blocksInWindow_ == 0 ? spareFrames : spareSum_ + spareFrames;
     if (++blocksInWindow_ < tuning_.windowBlocks) return ratio_;
+    const int64_t measured = tuning_.followMean ? spareSum_ / tuning_.windowBlocks : leastSpare_;
 
-    // One window of blocks has passed: its length in seconds, and how far off the least spare
-    // was, in seconds of audio.
+    // One window of blocks has passed: its length in seconds, and how far off the spare (its
+    // least or its mean) was, in seconds of audio.
     const double window = static_cast<double>(tuning_.windowBlocks) * blockFrames_ / rate_;
-    const double error = static_cast<double>(leastSpare_ - static_cast<int64_t>(target_)) / rate_;
+    const double error = static_cast<double>(measured - static_cast<int64_t>(target_)) / rate_;
     const double proportional = error / tuning_.settleSeconds;
     // Critically damped: the integral's gain is a quarter of the square of the proportional's.
     const double integralGain = 0.25 / (tuning_.settleSeconds * tuning_.settleSeconds);

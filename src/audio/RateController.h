@@ -17,6 +17,9 @@ public:
         uint32_t windowBlocks = 50;      // blocks per measurement (0.5 s of 10 ms blocks)
         double settleSeconds = 1.0;      // an error of x seconds asks for a ratio of 1 + x / this
         double maxDeviation = 0.005;     // |ratio - 1| never exceeds this (0.5 %, 8.6 cents)
+        // Follow the window's mean instead of its least: for a reserve that a sound server
+        // holds, whose single low readings say more about when it was asked than what it held.
+        bool followMean = false;
     };
 
     RateController(uint32_t sampleRate, uint32_t blockFrames, uint32_t targetFrames);
@@ -53,4 +56,5 @@ private:
     double integral_ = 0.0;  // the learnt clock difference, as a deviation of the ratio
     uint32_t blocksInWindow_ = 0;
     int64_t leastSpare_ = 0;
+    int64_t spareSum_ = 0;
 };

@@ -8,8 +8,9 @@ public:
     virtual ~StreamSink() = default;
     // `count` captured frames, interleaved.
     virtual void captured(const float* frames, uint32_t count) = 0;
-    // The next `count` frames to play, interleaved.
-    virtual void render(float* out, uint32_t count) = 0;
+    // The next `count` frames to play, interleaved, while the server still holds `heldFrames`
+    // of earlier ones unplayed (0 when the stream does not say).
+    virtual void render(float* out, uint32_t count, uint32_t heldFrames) = 0;
     // How many frames `render` can give now from captured audio alone.
     virtual uint32_t renderableFrames() = 0;
 };

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 #include "audio/DriftResampler.h"
@@ -41,12 +42,42 @@ struct Simulation {
     Stall playbackStall;
     uint32_t playbackChunk = kChunk;
     uint32_t spareGrowth = kBlock / 2;
-    bool waitsForCapture = false;  // the playback side asks for no more than is ready
+    // Non-zero: the playback side is a sound server with a buffer of its own, which the client
+    // fills with what is ready whenever a chunk arrives or the server asks, keeping this much
+    // there as its reserve.
+    uint32_t serverReserve = 0;
+};
+
+// A sound server's playback buffer as the simulation's client sees it: it takes up to its size,
+// starts playing (again) once it holds the reserve and a block, and runs dry when a device
+// period finds less than a chunk.
+struct ServerBuffer {
+    uint32_t size = 0;
+    uint32_t start = 0;
+    std::deque<float> frames;
+    bool playing = false;
+    uint32_t underflows = 0;
+
+    uint32_t held() const { return static_cast<uint32_t>(frames.size()); }
+    uint32_t room() const { return size - std::min(size, held()); }
+    void play(std::vector<float>& out, uint32_t count) {
+        if (!playing && held() >= start) playing = true;
+        for (uint32_t i = 0; i < count; ++i) {
+            if (playing && frames.empty()) {
+                ++underflows;
+                playing = false;
+            }
+            out.push_back(playing ? frames.front() : 0.0f);
+            if (playing) frames.pop_front();
+        }
+    }
 };
 
 struct Outcome {
     std::vector<float> played;
     std::vector<uint32_t> waiting;  // frames waiting before each block
+    std::vector<uint32_t> held;     // frames the server held before each block
+    uint32_t serverUnderflows = 0;
     std::vector<double> ratioPpm;   // the ratio each block was made at
 };
 
@@ -68,9 +99,16 @@ Outcome Simulate(const Simulation& sim, double seconds, DuplexCounters& counters
     DuplexBridge::Layout layout;
     layout.sampleRate = kRate;
     layout.blockFrames = kBlock;
-    layout.spareFrames = kSpare;
+    // A server holding the reserve leaves only the resampler's look-ahead waiting here.
+    layout.spareFrames = sim.serverReserve != 0 ? DriftResampler::kTaps / 2 : kSpare;
     layout.spareGrowthFrames = sim.spareGrowth;
-    DuplexBridge bridge(layout, counters, PassBlock, nullptr);
+    layout.heldTargetFrames = sim.serverReserve;
+    RateController::Tuning tuning;
+    tuning.followMean = sim.serverReserve != 0;
+    DuplexBridge bridge(layout, counters, PassBlock, nullptr, tuning);
+    ServerBuffer server;
+    server.size = sim.serverReserve + kBlock + 2 * kChunk;
+    server.start = sim.serverReserve + kBlock;
 
     Outcome outcome;
     const double captureStep = kChunk / (kRate * (1.0 + sim.capturePpm * 1e-6));
@@ -83,6 +121,23 @@ Outcome Simulate(const Simulation& sim, double seconds, DuplexCounters& counters
     std::vector<float> chunk(kChunk);
     std::vector<float> out(sim.playbackChunk);
     uint64_t blocksSeen = 0;
+    auto noteBlock = [&] {
+        if (counters.blocks.load() == blocksSeen) return;
+        blocksSeen = counters.blocks.load();
+        outcome.waiting.push_back(counters.waitingFrames.load());
+        outcome.ratioPpm.push_back(counters.ratioPpm.load());
+    };
+    // The client writes what is ready, as far as the server takes it.
+    auto fillServer = [&](double now) {
+        const uint32_t count = std::min(server.room(), bridge.readyFrames());
+        if (count == 0) return;
+        const uint32_t held = server.held();
+        std::vector<float> written(count);
+        bridge.render(written.data(), count, static_cast<uint64_t>(now * 1e9), held);
+        server.frames.insert(server.frames.end(), written.begin(), written.end());
+        if (counters.blocks.load() != blocksSeen) outcome.held.push_back(held);
+        noteBlock();
+    };
     double arrival = -1.0;
     while (request < seconds) {
         if (arrival < 0.0) {
@@ -99,25 +154,23 @@ Outcome Simulate(const Simulation& sim, double seconds, DuplexCounters& counters
                 chunk[i] = 0.5f * static_cast<float>(std::sin(2.0 * M_PI * kToneHz * captured / kRate));
             }
             bridge.capture(chunk.data(), kChunk, static_cast<uint64_t>(arrival * 1e9));
+            if (sim.serverReserve != 0) fillServer(arrival);
             lastArrival = arrival;
             arrival = -1.0;
             recorded += captureStep;
             continue;
         }
-        if (!Within(sim.playbackStall, request)) {
-            const uint32_t asked = sim.waitsForCapture
-                                       ? std::min(sim.playbackChunk, bridge.readyFrames())
-                                       : sim.playbackChunk;
-            bridge.render(out.data(), asked, static_cast<uint64_t>(request * 1e9));
-            outcome.played.insert(outcome.played.end(), out.begin(), out.begin() + asked);
-            if (counters.blocks.load() > blocksSeen) {
-                blocksSeen = counters.blocks.load();
-                outcome.waiting.push_back(counters.waitingFrames.load());
-                outcome.ratioPpm.push_back(counters.ratioPpm.load());
-            }
+        if (sim.serverReserve != 0) {
+            server.play(outcome.played, sim.playbackChunk);
+            fillServer(request);
+        } else if (!Within(sim.playbackStall, request)) {
+            bridge.render(out.data(), sim.playbackChunk, static_cast<uint64_t>(request * 1e9));
+            outcome.played.insert(outcome.played.end(), out.begin(), out.end());
+            noteBlock();
         }
         request += playbackStep;
     }
+    outcome.serverUnderflows = server.underflows;
     return outcome;
 }
 
@@ -179,19 +232,29 @@ TEST(DuplexBridge, ACaptureStallIsSilenceOnceThenTheDelayComesBack) {
         << "the extra delay of the burst, and the spare it earned, are taken back";
 }
 
-TEST(DuplexBridge, APlaybackSideThatWaitsForWhatIsReadyNeverRunsItDry) {
-    DuplexCounters counters;
-    Simulation sim;
-    sim.waitsForCapture = true;
-    sim.jitterSeconds = 0.008;         // chunks up to 8 ms late, twice the spare
-    sim.captureStall = {10.0, 0.030};  // and once 30 ms without chunks
-    const Outcome outcome = Simulate(sim, 60.0, counters);
-    EXPECT_EQ(counters.underruns.load(), 0u);
-    EXPECT_EQ(counters.primingBlocks.load(), 0u) << "no silence handed out, not even at the start";
-    EXPECT_EQ(counters.droppedFrames.load(), 0u);
-    EXPECT_TRUE(Breaks(outcome.played).empty()) << Breaks(outcome.played).size() << " breaks";
-    EXPECT_EQ(counters.spareTargetFrames.load(), kSpare);
-    EXPECT_NEAR(MeanOfLast(outcome.waiting, 500), kBlock + kSpare, kChunk);
+TEST(DuplexBridge, AServerThatHoldsTheReserveRidesOutLateChunksAndShortStalls) {
+    constexpr uint32_t kReserve = 336;  // 7 ms
+    for (const double ppm : {100.0, -100.0}) {
+        SCOPED_TRACE(ppm);
+        DuplexCounters counters;
+        Simulation sim;
+        sim.serverReserve = kReserve;
+        sim.spareGrowth = 0;
+        sim.capturePpm = ppm;
+        sim.jitterSeconds = 0.005;                         // chunks up to 5 ms late
+        sim.captureStall = {5.0, 0.006, 2.0, 100.0};       // and 6 ms without any every 2 s
+        const Outcome outcome = Simulate(sim, 120.0, counters);
+        EXPECT_EQ(outcome.serverUnderflows, 0u);
+        EXPECT_EQ(counters.underruns.load(), 0u);
+        EXPECT_EQ(counters.primingBlocks.load(), 0u) << "no silence handed out";
+        EXPECT_EQ(counters.droppedFrames.load(), 0u);
+        EXPECT_TRUE(Breaks(outcome.played).empty()) << Breaks(outcome.played).size() << " breaks";
+        // The ratio has learnt the clocks' difference, the stalls' dips averaged out over 20 s.
+        EXPECT_NEAR(MeanOfLast(outcome.ratioPpm, 2000), ppm, 15.0);
+        // The reserve sits in the server, not here.
+        EXPECT_NEAR(MeanOfLast(outcome.held, 2000), kReserve, kChunk);
+        EXPECT_LT(MeanOfLast(outcome.waiting, 2000), kBlock + kChunk + DriftResampler::kTaps);
+    }
 }
 
 TEST(DuplexBridge, RepeatedCaptureStallsAreHeardOnceThenTheSpareShrinksBack) {
@@ -244,6 +307,20 @@ TEST(RateController, LearnsAConstantClockDifferenceAndHoldsTheTarget) {
         EXPECT_NEAR((controller.ratio() - 1.0) * 1e6, drift * 1e6, 25.0);
         EXPECT_NEAR(spare, 200.0, 3.0);
         EXPECT_GT(lowest, 190.0);
+    }
+}
+
+TEST(RateController, FollowsTheWindowsLeastOrItsMean) {
+    // A window of 49 readings 100 frames above the target and one 100 below.
+    for (const bool mean : {false, true}) {
+        RateController::Tuning tuning;
+        tuning.followMean = mean;
+        RateController controller(kRate, kBlock, 200, tuning);
+        double ratio = 1.0;
+        for (int block = 0; block < 50; ++block) ratio = controller.update(block == 7 ? 100 : 300);
+        // An error of e seconds asks for e / 1 s, plus a quarter of e over the 0.5 s window.
+        const double error = (mean ? 96.0 : -100.0) / kRate;
+        EXPECT_NEAR((ratio - 1.0) * 1e6, error * 1.125 * 1e6, 0.5) << (mean ? "mean" : "least");
     }
 }
 
