@@ -270,6 +270,12 @@ void OnRead(pa_stream* stream, size_t, void* data) {
 // The server asks on its own after it played some: what waited for room goes now.
 void OnWrite(pa_stream*, size_t, void* data) { Play(static_cast<Duplex*>(data)); }
 
+// The server may resize the playback buffer later (a device's latency changed).
+void OnBufferResized(pa_stream* stream, void* data) {
+    const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream);
+    if (attr != nullptr) static_cast<Duplex*>(data)->bufferBytes = attr->tlength;
+}
+
 void OnUnderflow(pa_stream*, void* data) {
     static_cast<Duplex*>(data)->counters->serverUnderflows.fetch_add(1, std::memory_order_relaxed);
 }
@@ -327,6 +333,7 @@ Duplex* Open(const DuplexSpec& spec, StreamSink* sink, DuplexCounters& counters,
         pa_stream_set_read_callback(duplex->record, OnRead, duplex);
         pa_stream_set_write_callback(duplex->playback, OnWrite, duplex);
         pa_stream_set_underflow_callback(duplex->playback, OnUnderflow, duplex);
+        pa_stream_set_buffer_attr_callback(duplex->playback, OnBufferResized, duplex);
         pa_stream_set_overflow_callback(duplex->record, OnOverflow, duplex);
         // Small pieces each way, asked for explicitly. Captured chunks with the latency
         // adjusted, so that the server sizes its device buffers to match. Playback with early
@@ -375,8 +382,7 @@ Duplex* Open(const DuplexSpec& spec, StreamSink* sink, DuplexCounters& counters,
     }
     if (ok) {
         pa_threaded_mainloop_lock(duplex->connection.loop);
-        const pa_buffer_attr* attr = pa_stream_get_buffer_attr(duplex->playback);
-        if (attr != nullptr) duplex->bufferBytes = attr->tlength;
+        OnBufferResized(duplex->playback, duplex);
         pa_threaded_mainloop_unlock(duplex->connection.loop);
     }
     if (!ok) {
@@ -411,6 +417,7 @@ void Close(Duplex* duplex) {
             pa_stream_set_write_callback(stream, nullptr, nullptr);
             pa_stream_set_underflow_callback(stream, nullptr, nullptr);
             pa_stream_set_overflow_callback(stream, nullptr, nullptr);
+            pa_stream_set_buffer_attr_callback(stream, nullptr, nullptr);
             pa_stream_disconnect(stream);
             pa_stream_unref(stream);
         }
