@@ -184,8 +184,11 @@ void DuplexBridge::produceBlock() {
         primed_ = true;
     } else if (waiting > target + backlogLimit_) {
         // A stalled side left more than the limit waiting: catching up by the ratio alone would
-        // take minutes, so the oldest frames go.
-        const uint32_t dropped = ring_.discard(waiting - target);
+        // take minutes, so the oldest frames go, down to the target and what the next block
+        // takes at the largest ratio.
+        const uint32_t keep =
+            target + static_cast<uint32_t>(std::ceil(block * (maxRatio_ - 1.0)));
+        const uint32_t dropped = ring_.discard(waiting - std::min(waiting, keep));
         counters_.droppedFrames.fetch_add(dropped, std::memory_order_relaxed);
         waiting -= dropped;
     }

@@ -257,6 +257,21 @@ TEST(DuplexBridge, AServerThatHoldsTheReserveRidesOutLateChunksAndShortStalls) {
     }
 }
 
+TEST(DuplexBridge, AStallLongerThanTheServersReserveBreaksOnceThenTheDelayComesBack) {
+    DuplexCounters counters;
+    Simulation sim;
+    sim.serverReserve = 336;
+    sim.spareGrowth = 0;
+    sim.captureStall = {10.0, 0.045};  // 45 ms without chunks, then all of them at once
+    const Outcome outcome = Simulate(sim, 40.0, counters);
+    EXPECT_EQ(outcome.serverUnderflows, 1u);
+    EXPECT_EQ(counters.underruns.load(), 0u) << "what the burst left after the drop makes a block";
+    EXPECT_GT(counters.droppedFrames.load(), 0u) << "the burst beyond the server's buffer";
+    // The gap, the restart and the drop are one event: nothing breaks later.
+    EXPECT_EQ(GroupEvents(Breaks(outcome.played), kRate / 10).size(), 1u);
+    EXPECT_NEAR(MeanOfLast(outcome.held, 1000), sim.serverReserve, kChunk);
+}
+
 TEST(DuplexBridge, RepeatedCaptureStallsAreHeardOnceThenTheSpareShrinksBack) {
     for (const uint32_t growth : {kBlock / 2, 0u}) {
         SCOPED_TRACE(growth);
