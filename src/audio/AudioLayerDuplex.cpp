@@ -70,8 +70,10 @@ struct DuplexTiming {
 // to make the capture side run dry earns up to half a period more.
 //
 // PulseAudio directly: captured audio in quarter periods, each block written as soon as it is
-// ready, and the reserve held in the server instead of here: 7 ms when a block is written, so
-// 7 to 17 ms while the whole system stands still, where a spare kept here would wait with it.
+// ready, and the reserve held in the server instead of here, where it would wait with a stalled
+// client. The controller keeps 7 ms in the server and the ring together; the ring holds the
+// look-ahead and what the chunks leave over (about 2.5 ms), so the server holds about 5 ms
+// when a block is written, and 5 to 15 ms while the whole system stands still.
 // The server starts, and starts again after running dry, with the reserve and a block; it
 // takes at most a request beyond that, so that a burst after a stall waits here, where the
 // backlog rule can see it.
