@@ -86,9 +86,14 @@ DuplexTiming duplex_timing(AudioBackend backend, uint32_t period) {
             return {cycle, cycle, DriftResampler::kTaps / 2 + cycle / 2, half};
         }
         case AudioBackend::pulseaudio: {
-            const uint32_t held = period * 7 / 10;
-            return {quarter, held + period + half, DriftResampler::kTaps / 2, 0, half, held,
-                    held + period};
+            DuplexTiming timing{};
+            timing.captureChunk = quarter;
+            timing.spare = DriftResampler::kTaps / 2;
+            timing.held = period * 7 / 10;
+            timing.playbackRequest = half;
+            timing.playbackStart = timing.held + period;
+            timing.playbackChunk = timing.playbackStart + timing.playbackRequest;
+            return timing;
         }
         case AudioBackend::sdl:
             break;
