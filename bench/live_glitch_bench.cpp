@@ -4,7 +4,8 @@
 // recorded. Prints figures; passes or fails nothing.
 //
 //   build/bench/live_glitch_bench [--seconds N] [--server pulseaudio|pipewire]...
-//                                 [--mode loopback|off|chain]... [--load N]
+//                                 [--mode loopback|off|chain]... [--load N] [--driver DRIVER]
+//                                 [--tone HZ] [--mic RATE[xCHANNELS]] [--cable RATE[xCHANNELS]]
 //
 // Modes: "loopback" is the server's module-loopback latency_msec=20 (the yardstick), "off" the
 // program with processing off, "chain" the program with Robot then Baby Pitch, Echo and noise
@@ -52,8 +53,22 @@ namespace {
 constexpr uint32_t kRate = 48000;
 constexpr double kToneHz = 1000.0;
 
+// The tone played in, the microphone's and the cable's shape (set from the options).
+double g_toneHz = kToneHz;
+uint32_t g_micRate = kRate;
+uint32_t g_cableRate = kRate;
+
+// A device's rate and channel count, as the harness makes it.
+struct Shape {
+    uint32_t rate = kRate;
+    uint32_t channels = 1;
+};
+
 struct Options {
     double seconds = 600.0;
+    double toneHz = kToneHz;
+    Shape mic;
+    Shape cable;
     std::vector<std::string> servers;
     std::vector<std::string> modes;
     int load = 0;
@@ -161,32 +176,34 @@ struct Figures {
     double latencyStart = NAN;
     double latencyEnd = NAN;
     double cpuPercent = NAN;
+    double toneHz = NAN;
     int serverXruns = 0;
 };
 
-// The tone, then the dropouts of its recording.
+// The tone, then the dropouts of its recording and the pitch it arrived at.
 void MeasureTone(const std::string& mode, double seconds, const std::string& work, Figures& f) {
     live::Recorder recorder;
-    recorder.Start("virtual_cable.monitor", kRate, work + "/tone.raw");
+    recorder.Start("virtual_cable.monitor", g_cableRate, work + "/tone.raw");
     Sleep(0.3);
-    live::Play("fake_mic", Tone(kToneHz, 0.5f, seconds, kRate), kRate, work);
+    live::Play("fake_mic", Tone(g_toneHz, 0.5f, seconds, g_micRate), g_micRate, work);
     Sleep(0.3);
     const std::vector<float> recorded = recorder.Stop();
-    const std::vector<float> steady = AudiblePart(recorded, 0.05f, kRate / 10);
+    const std::vector<float> steady = AudiblePart(recorded, 0.05f, g_cableRate / 10);
     if (mode == "chain") {
         const std::vector<size_t> runs = ZeroRuns(steady, 32);
         f.dropouts = static_cast<int>(runs.size());
         f.detail = "zero runs of 32+ samples";
     } else {
-        const std::vector<size_t> breaks = ToneBreaks(steady, kToneHz, kRate);
-        const std::vector<size_t> events = GroupEvents(breaks, kRate / 40);
+        const std::vector<size_t> breaks = ToneBreaks(steady, g_toneHz, g_cableRate);
+        const std::vector<size_t> events = GroupEvents(breaks, g_cableRate / 40);
         f.dropouts = static_cast<int>(events.size());
+        f.toneHz = ToneFrequency(steady, g_toneHz, g_cableRate);
         const std::vector<size_t> zeros = ZeroRuns(steady, 8);
         size_t longest = 0;
         for (size_t run : zeros) longest = std::max(longest, run);
         f.detail = std::to_string(zeros.size()) + " zero runs, longest " + std::to_string(longest);
     }
-    const double heard = static_cast<double>(steady.size()) / kRate;
+    const double heard = static_cast<double>(steady.size()) / g_cableRate;
     if (heard < seconds * 0.9) f.detail += "; only " + std::to_string(heard) + " s of tone heard";
 }
 
@@ -247,9 +264,10 @@ void RunCase(PrivateSoundServer& server, const std::string& mode, double seconds
         applicationClear();
     }
     f.serverXruns = ServerXruns(server.dir()) - xrunsBefore;
-    std::printf("%-10s %-8s %5.0f s: dropouts %d (%s); latency %.1f ms at start, %.1f ms at end; "
+    std::printf("%-10s %-8s %5.0f s: tone %.2f Hz; dropouts %d (%s); latency %.1f ms at start, %.1f ms at end; "
                 "server xrun reports %d; %s",
-                server.server().c_str(), mode.c_str(), seconds, f.dropouts, f.detail.c_str(),
+                server.server().c_str(), mode.c_str(), seconds, f.toneHz, f.dropouts,
+                f.detail.c_str(),
                 f.latencyStart, f.latencyEnd, f.serverXruns, stalls.Describe().c_str());
     if (mode != "loopback") std::printf("; CPU %.1f %%; %s", f.cpuPercent, counters.c_str());
     std::printf("\n");
@@ -291,13 +309,34 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.load = std::atoi(value.c_str());
         } else if (arg == "--driver") {
             options.driver = value;
+        } else if (arg == "--tone") {
+            options.toneHz = std::atof(value.c_str());
+        } else if (arg == "--mic" || arg == "--cable") {
+            Shape& shape = arg == "--mic" ? options.mic : options.cable;
+            unsigned rate = 0, channels = 1;
+            if (std::sscanf(value.c_str(), "%ux%u", &rate, &channels) < 1 || rate < 8000 ||
+                channels < 1 || channels > 8) {
+                return false;
+            }
+            shape = {rate, channels};
         } else {
             return false;
         }
     }
     if (options.servers.empty()) options.servers = {"pulseaudio", "pipewire"};
     if (options.modes.empty()) options.modes = {"loopback", "off", "chain"};
-    return options.seconds > 0.0;
+    return options.seconds > 0.0 && options.toneHz > 0.0;
+}
+
+// The harness makes the devices in these shapes.
+void ShapeDevices(const Options& options) {
+    setenv("PULSE_HARNESS_MIC_RATE", std::to_string(options.mic.rate).c_str(), 1);
+    setenv("PULSE_HARNESS_MIC_CHANNELS", std::to_string(options.mic.channels).c_str(), 1);
+    setenv("PULSE_HARNESS_CABLE_RATE", std::to_string(options.cable.rate).c_str(), 1);
+    setenv("PULSE_HARNESS_CABLE_CHANNELS", std::to_string(options.cable.channels).c_str(), 1);
+    g_toneHz = options.toneHz;
+    g_micRate = options.mic.rate;
+    g_cableRate = options.cable.rate;
 }
 
 }  // namespace
@@ -307,13 +346,15 @@ int main(int argc, char** argv) {
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr,
                      "usage: %s [--seconds N] [--server pulseaudio|pipewire]... "
-                     "[--mode loopback|off|chain]... [--load N]\n",
+                     "[--mode loopback|off|chain]... [--load N] [--driver SDL_DRIVER]\n"
+                     "       [--tone HZ] [--mic RATE[xCHANNELS]] [--cable RATE[xCHANNELS]]\n",
                      argv[0]);
         return 2;
     }
     char pattern[] = "/tmp/moravel-bench.XXXXXX";
     if (mkdtemp(pattern) == nullptr) return 1;
     const std::string work = pattern;
+    ShapeDevices(options);
     const std::vector<pid_t> load = StartLoad(options.load);
     if (options.load > 0) std::printf("under load: %d busy processes\n", options.load);
     for (const std::string& name : options.servers) {

@@ -12,12 +12,15 @@
 #                                         both, the program's delay between them
 #
 # The server is PULSE_HARNESS_SERVER (pulseaudio, the default, or pipewire), or the argument of
-# pulse_harness_start / of the start command.
+# pulse_harness_start / of the start command. Every device runs at PULSE_HARNESS_RATE (48000)
+# with one channel, unless PULSE_HARNESS_MIC_RATE / PULSE_HARNESS_MIC_CHANNELS shape the fake mic
+# and the microphone, and PULSE_HARNESS_CABLE_RATE / PULSE_HARNESS_CABLE_CHANNELS the cable.
 #
 # Use as a library (source it, then call pulse_harness_start / pulse_harness_stop) or as a
 # command:
 #   eval "$(scripts/pulse-harness.sh start [pulseaudio|pipewire])"   # export lines for this shell
 #   scripts/pulse-harness.sh probe | unprobe                         # adds / removes the probe
+#   scripts/pulse-harness.sh unload | reload cable|mic               # a device goes, comes back
 #   scripts/pulse-harness.sh stop "$PULSE_HARNESS_DIR"
 #   scripts/pulse-harness.sh check [pulseaudio|pipewire]             # exit 0 when the tools are there
 # Once started, PULSE_SERVER points every pulse client at the server, and XDG_RUNTIME_DIR leads
@@ -148,16 +151,10 @@ pulse_harness_start() {
         sleep 0.05
     done
 
-    # Mono devices, as most microphones are: no server's own down-mix rule (PipeWire adds 3 dB
-    # where PulseAudio averages) gets in the way of a level measured through them.
-    local mono="rate=$PULSE_HARNESS_RATE channels=1 format=float32le"
+    # Mono devices by default, as most microphones are: no server's own down-mix rule (PipeWire
+    # adds 3 dB where PulseAudio averages) gets in the way of a level measured through them.
     local rate="rate=$PULSE_HARNESS_RATE channels=2 format=float32le"
-    pactl load-module module-null-sink sink_name=fake_mic $mono \
-        "sink_properties=\"device.description='Fake mic'\"" >/dev/null &&
-    pactl load-module module-null-sink sink_name=virtual_cable $mono \
-        "sink_properties=\"device.description='Virtual cable'\"" >/dev/null &&
-    pactl load-module module-remap-source source_name=microphone master=fake_mic.monitor $mono \
-        source_properties=device.description=Microphone >/dev/null || {
+    pulse_harness_load_mic && pulse_harness_load_cable || {
         echo "pulse harness: loading the devices failed (logs: $dir)" >&2
         pulse_harness_stop
         return 1
@@ -180,6 +177,65 @@ pulse_harness_start() {
         [ "$tries" -gt 100 ] && break
         sleep 0.05
     done
+}
+
+pulse_harness_mic_shape() {
+    echo "rate=${PULSE_HARNESS_MIC_RATE:-$PULSE_HARNESS_RATE}" \
+        "channels=${PULSE_HARNESS_MIC_CHANNELS:-1} format=float32le"
+}
+
+pulse_harness_cable_shape() {
+    echo "rate=${PULSE_HARNESS_CABLE_RATE:-$PULSE_HARNESS_RATE}" \
+        "channels=${PULSE_HARNESS_CABLE_CHANNELS:-1} format=float32le"
+}
+
+# The fake mic and the microphone over its monitor, in the microphone's shape; their module
+# numbers go to $PULSE_HARNESS_DIR/mic-modules.
+pulse_harness_load_mic() {
+    local shape modules
+    shape=$(pulse_harness_mic_shape)
+    # shellcheck disable=SC2086
+    modules=$(pactl load-module module-null-sink sink_name=fake_mic $shape \
+                  "sink_properties=\"device.description='Fake mic'\"" &&
+              pactl load-module module-remap-source source_name=microphone \
+                  master=fake_mic.monitor $shape source_properties=device.description=Microphone) ||
+        return 1
+    echo "$modules" >"$PULSE_HARNESS_DIR/mic-modules"
+}
+
+# The cable; its module number goes to $PULSE_HARNESS_DIR/cable-module.
+pulse_harness_load_cable() {
+    local module
+    # shellcheck disable=SC2046
+    module=$(pactl load-module module-null-sink sink_name=virtual_cable \
+                 $(pulse_harness_cable_shape) \
+                 "sink_properties=\"device.description='Virtual cable'\"") || return 1
+    echo "$module" >"$PULSE_HARNESS_DIR/cable-module"
+}
+
+# Takes the cable or the microphone (with its fake mic) away, as an unplugged device goes.
+pulse_harness_unload() {
+    local module file
+    case "$1" in
+        cable) file="$PULSE_HARNESS_DIR/cable-module" ;;
+        mic) file="$PULSE_HARNESS_DIR/mic-modules" ;;
+        *) echo "pulse harness: unload cable or mic" >&2; return 2 ;;
+    esac
+    [ -f "$file" ] || return 1
+    # The remap source before the sink it listens to.
+    for module in $(sort -rn "$file"); do
+        pactl unload-module "$module" || return 1
+    done
+    rm -f "$file"
+}
+
+# Brings the cable or the microphone back, as a device plugged in again.
+pulse_harness_reload() {
+    case "$1" in
+        cable) pulse_harness_load_cable ;;
+        mic) pulse_harness_load_mic ;;
+        *) echo "pulse harness: reload cable or mic" >&2; return 2 ;;
+    esac
 }
 
 # Stops the server's processes and starts them again in the same folders, as a new log-in would:
@@ -210,13 +266,17 @@ pulse_harness_probe() {
         ok=$?
         echo "$modules" >"$PULSE_HARNESS_DIR/probe-modules"
         [ "$ok" -eq 0 ] || return 1
-        local tries=0
-        until pw-link fake_mic:monitor_MONO probe:playback_FL 2>/dev/null; do
+        # A mono device's port is MONO, a wider one's first is FL.
+        local micPort=MONO cablePort=MONO tries=0
+        [ "${PULSE_HARNESS_MIC_CHANNELS:-1}" = 1 ] || micPort=FL
+        [ "${PULSE_HARNESS_CABLE_CHANNELS:-1}" = 1 ] || cablePort=FL
+        until pw-link "fake_mic:monitor_$micPort" probe:playback_FL 2>/dev/null; do
             tries=$((tries + 1))
             [ "$tries" -gt 100 ] && { pulse_harness_unprobe; return 1; }
             sleep 0.05
         done
-        pw-link virtual_cable:monitor_MONO probe:playback_FR || { pulse_harness_unprobe; return 1; }
+        pw-link "virtual_cable:monitor_$cablePort" probe:playback_FR ||
+            { pulse_harness_unprobe; return 1; }
         return 0
     fi
     modules=$(pactl load-module module-null-sink sink_name=probe $rate \
@@ -242,7 +302,7 @@ pulse_harness_unprobe() {
     local module
     [ -f "$PULSE_HARNESS_DIR/probe-modules" ] || return 0
     # The loopbacks first, then the sink they play into.
-    for module in $(tac "$PULSE_HARNESS_DIR/probe-modules"); do
+    for module in $(sort -rn "$PULSE_HARNESS_DIR/probe-modules"); do
         pactl unload-module "$module" 2>/dev/null
     done
     rm -f "$PULSE_HARNESS_DIR/probe-modules"
@@ -303,6 +363,9 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
         unprobe)
             pulse_harness_unprobe
             ;;
+        unload | reload)
+            "pulse_harness_$1" "${2:-}"
+            ;;
         stop)
             pulse_harness_stop "${2:-${PULSE_HARNESS_DIR:-}}"
             ;;
@@ -310,8 +373,8 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
             pulse_harness_check "${2:-}"
             ;;
         *)
-            echo "usage: $0 start [pulseaudio|pipewire] | probe | unprobe | stop DIR |" \
-                "check [SERVER]" >&2
+            echo "usage: $0 start [pulseaudio|pipewire] | probe | unprobe | unload|reload cable|mic" \
+                "| stop DIR | check [SERVER]" >&2
             exit 2
             ;;
     esac

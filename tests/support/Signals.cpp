@@ -124,6 +124,24 @@ std::vector<size_t> ToneBreaks(const std::vector<float>& samples, double hz, uin
     return breaks;
 }
 
+double ToneFrequency(const std::vector<float>& samples, double hz, uint32_t rate) {
+    const double period = rate / hz;
+    double last = -1.0;
+    double seconds = 0.0;
+    size_t periods = 0;
+    for (size_t n = 1; n < samples.size(); ++n) {
+        if (samples[n - 1] >= 0.0f || samples[n] < 0.0f) continue;
+        // Where the line between the two samples crosses zero.
+        const double crossing = (n - 1) + samples[n - 1] / (samples[n - 1] - samples[n]);
+        if (last >= 0.0 && std::fabs(crossing - last - period) < 0.05 * period) {
+            seconds += (crossing - last) / rate;
+            ++periods;
+        }
+        last = crossing;
+    }
+    return seconds > 0.0 ? periods / seconds : 0.0;
+}
+
 std::vector<size_t> GroupEvents(const std::vector<size_t>& positions, size_t gap) {
     std::vector<size_t> events;
     for (size_t i = 0; i < positions.size(); ++i) {

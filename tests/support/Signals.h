@@ -33,6 +33,11 @@ std::vector<float> LoudestWindow(const std::vector<float>& samples, size_t lengt
 std::vector<size_t> ToneBreaks(const std::vector<float>& samples, double hz, uint32_t rate,
                                float threshold = 0.02f);
 
+// The frequency a listener hears in a recorded sine of about `hz`: whole periods per second,
+// from its upward zero crossings, over the stretches where it runs unbroken (a period more than
+// 5 % off the nominal one, where the tone broke, is left out). 0 without two such crossings.
+double ToneFrequency(const std::vector<float>& samples, double hz, uint32_t rate);
+
 // Positions closer than `gap` to the previous one belong to the same event; the first
 // position of every event.
 std::vector<size_t> GroupEvents(const std::vector<size_t>& positions, size_t gap);
