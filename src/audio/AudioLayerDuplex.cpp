@@ -37,6 +37,7 @@ struct SdlDuplexState : StreamSink {
     void captured(const float* frames, uint32_t count) override;
     void render(float* out, uint32_t count, uint32_t heldFrames) override;
     uint32_t renderableFrames() override;
+    uint32_t serverRanDry() override;
 };
 
 uint64_t monotonic_ns() {
@@ -52,12 +53,12 @@ constexpr uint32_t kFallbackSampleRate = 48000;
 // How each side moves audio, and how many captured frames wait beyond a period.
 struct DuplexTiming {
     uint32_t captureChunk;
-    uint32_t playbackChunk;  // on PulseAudio directly: the most the server's buffer takes
+    uint32_t playbackChunk;  // not on PulseAudio directly, which writes whole blocks
     uint32_t spare;
     uint32_t spareGrowth;
     uint32_t playbackRequest = 0;  // PulseAudio directly: the least the server asks for at once
     uint32_t held = 0;             // PulseAudio directly: the reserve kept in the server
-    uint32_t playbackStart = 0;    // PulseAudio directly: held before the server plays
+    uint32_t heldGrowth = 0;       // and how far it may grow after the server ran dry
 };
 
 // Measured through private servers (bench/live_glitch.sh). SDL: capture in quarter periods
@@ -71,12 +72,9 @@ struct DuplexTiming {
 //
 // PulseAudio directly: captured audio in quarter periods, each block written as soon as it is
 // ready, and the reserve held in the server instead of here, where it would wait with a stalled
-// client. The controller keeps 7 ms in the server and the ring together; the ring holds the
-// look-ahead and what the chunks leave over (about 2.5 ms), so the server holds about 5 ms
-// when a block is written, and 5 to 15 ms while the whole system stands still.
-// The server starts, and starts again after running dry, with the reserve and a block; it
-// takes at most a request beyond that, so that a burst after a stall waits here, where the
-// backlog rule can see it.
+// client. It starts at half a period (what the server holds, its device's share included, when
+// a block comes) and grows after the server runs dry, up to two periods, what the server's own
+// loopback keeps; the ring holds only the look-ahead.
 DuplexTiming duplex_timing(AudioBackend backend, uint32_t period) {
     const uint32_t half = std::max<uint32_t>(period / 2, 1);
     const uint32_t quarter = std::max<uint32_t>(period / 4, 1);
@@ -89,10 +87,9 @@ DuplexTiming duplex_timing(AudioBackend backend, uint32_t period) {
             DuplexTiming timing{};
             timing.captureChunk = quarter;
             timing.spare = DriftResampler::kTaps / 2;
-            timing.held = period * 7 / 10;
+            timing.held = period / 2;
+            timing.heldGrowth = 2 * period - timing.held;
             timing.playbackRequest = half;
-            timing.playbackStart = timing.held + period;
-            timing.playbackChunk = timing.playbackStart + timing.playbackRequest;
             return timing;
         }
         case AudioBackend::sdl:
@@ -255,9 +252,9 @@ bool open_pulse(SdlDuplexState* state, const AudioDeviceConfig* config, uint32_t
     spec.playbackChannels = config->playback.channels;
     spec.sampleRate = rate;
     spec.chunkFrames = timing.captureChunk;
-    spec.playbackTargetFrames = timing.playbackChunk;
+    spec.blockFrames = state->device->periodFrames;
     spec.playbackRequestFrames = timing.playbackRequest;
-    spec.playbackStartFrames = timing.playbackStart;
+    spec.reserveFrames = timing.held;
     std::string error;
     state->pulse = pulse_audio::Open(spec, state, state->device->counters, error);
     if (state->pulse == nullptr) SDL_SetError("PulseAudio: %s", error.c_str());
@@ -299,6 +296,11 @@ uint32_t SdlDuplexState::renderableFrames() {
     return visit.entered() ? bridge->readyFrames() : 0;
 }
 
+uint32_t SdlDuplexState::serverRanDry() {
+    const BridgeVisit visit(this);
+    return visit.entered() ? bridge->serverRanDry(monotonic_ns()) : bridge->reserveFrames();
+}
+
 AudioDeviceConfig audio_device_config_init_duplex() { return AudioDeviceConfig{}; }
 
 int audio_device_init(AudioContext* context, const AudioDeviceConfig* config, AudioDevice* device) {
@@ -327,6 +329,7 @@ int audio_device_init(AudioContext* context, const AudioDeviceConfig* config, Au
     layout.spareFrames = timing.spare;
     layout.spareGrowthFrames = timing.spareGrowth;
     layout.heldTargetFrames = timing.held;
+    layout.heldGrowthFrames = timing.heldGrowth;
     RateController::Tuning tuning;
     tuning.followMean = timing.held != 0;
     state->bridge =

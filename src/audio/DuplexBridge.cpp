@@ -14,15 +14,18 @@ constexpr uint32_t kRingBlocks = 32;
 // that is only delay.
 constexpr uint32_t kBacklogBlocks = 4;
 
-// After the capture side ran dry, frames of spare added beyond what was missing.
+// After a side ran dry, frames of reserve added beyond what was missing.
 constexpr uint32_t kSpareMarginFrames = 16;
-// A spare above the least is held for this many blocks without a gap (10 s of 10 ms blocks):
+// Blocks over which the start is watched for a surplus.
+constexpr uint32_t kStartBlocks = 50;
+// A capture gap that ended longer ago than this did not make the server run dry now.
+constexpr uint64_t kRecentGapNs = 50000000;
+// A reserve above its least is held for this many blocks without a gap (10 s of 10 ms blocks):
 // gaps come in spells, and shrinking between two of them would make each one heard.
 constexpr uint32_t kSpareHoldBlocks = 1000;
-// Then it shrinks by this many frames per this many blocks: 4 frames per 0.5 s, 5 ms of extra
-// spare back in 30 s.
-constexpr uint32_t kSpareShrinkFrames = 4;
-constexpr uint32_t kSpareShrinkBlocks = 50;
+// Then it shrinks by a frame every so many blocks: 167 ppm of the rate at any rate (4 frames per
+// 0.5 s at 48 kHz), 5 ms of extra reserve back in 30 s, a change of pitch no one hears.
+constexpr uint32_t kShrinkRateFramesPerBlock = 600000;  // divided by the rate: blocks per frame
 
 int32_t ToPpm(double ratio) { return static_cast<int32_t>(std::lround((ratio - 1.0) * 1e6)); }
 
@@ -50,32 +53,58 @@ DuplexBridge::DuplexBridge(const Layout& layout, DuplexCounters& counters, RunBl
                    0.0f);
     input_.assign(static_cast<size_t>(layout.blockFrames) * layout.captureChannels, 0.0f);
     queue_.assign(static_cast<size_t>(layout.blockFrames) * layout.playbackChannels, 0.0f);
-    setSpare(layout.spareFrames);
+    if (serverHoldsReserve()) {
+        reserveFloor_ = layout.heldTargetFrames;
+        reserveLimit_ = layout.heldTargetFrames + layout.heldGrowthFrames;
+    } else {
+        reserveFloor_ = layout.spareFrames;
+        reserveLimit_ = layout.spareFrames + layout.spareGrowthFrames;
+    }
+    setReserve(reserveFloor_);
 }
 
-void DuplexBridge::setSpare(uint32_t spare) {
-    spare_ = spare;
-    controller_.setTarget(spare + layout_.heldTargetFrames);
-    counters_.spareTargetFrames.store(spare, std::memory_order_relaxed);
-    if (spare > counters_.highestSpareTargetFrames.load(std::memory_order_relaxed)) {
-        counters_.highestSpareTargetFrames.store(spare, std::memory_order_relaxed);
+void DuplexBridge::setReserve(uint32_t reserve) {
+    reserve_ = reserve;
+    // The controller keeps what waits here and, when the server holds the reserve, what it
+    // holds, at the target.
+    controller_.setTarget(serverHoldsReserve() ? layout_.spareFrames + reserve : reserve);
+    counters_.reserveFrames.store(reserve, std::memory_order_relaxed);
+    if (reserve > counters_.highestReserveFrames.load(std::memory_order_relaxed)) {
+        counters_.highestReserveFrames.store(reserve, std::memory_order_relaxed);
     }
 }
 
-void DuplexBridge::growSpare(uint32_t missing) {
-    const uint32_t limit = layout_.spareFrames + layout_.spareGrowthFrames;
+void DuplexBridge::growReserve(uint32_t missing) {
     blocksSinceGap_ = 0;
-    setSpare(std::min(spare_ + missing + kSpareMarginFrames, limit));
+    setReserve(std::min(reserve_ + missing + kSpareMarginFrames, reserveLimit_));
 }
 
-void DuplexBridge::relaxSpare() {
-    if (spare_ <= layout_.spareFrames) return;
+void DuplexBridge::relaxReserve() {
+    if (reserve_ <= reserveFloor_) return;
     ++blocksSinceGap_;
+    const uint32_t blocksPerFrame = std::max<uint32_t>(kShrinkRateFramesPerBlock / layout_.sampleRate, 1);
     if (blocksSinceGap_ < kSpareHoldBlocks ||
-        (blocksSinceGap_ - kSpareHoldBlocks) % kSpareShrinkBlocks != 0) {
+        (blocksSinceGap_ - kSpareHoldBlocks) % blocksPerFrame != 0) {
         return;
     }
-    setSpare(std::max(spare_ - std::min(spare_, kSpareShrinkFrames), layout_.spareFrames));
+    setReserve(reserve_ - 1);
+}
+
+uint32_t DuplexBridge::serverRanDry(uint64_t nowNs) {
+    // What was missing: the capture gap that has just ended (or is still going on) beyond what
+    // the reserve covered; at least a quarter block, for a server that ran dry for reasons of
+    // its own. The server fills up again before it plays: whatever that leaves beyond the
+    // reserve becomes the reserve too.
+    const uint64_t lastNs = lastChunkNs_.load(std::memory_order_acquire);
+    uint64_t gapNs = lastGapNs_.load(std::memory_order_relaxed);
+    if (lastNs != 0 && nowNs > lastNs) gapNs = std::max(gapNs, nowNs - lastNs);
+    if (lastNs != 0 && nowNs > lastNs + kRecentGapNs) gapNs = nowNs - lastNs;
+    const uint64_t gapFrames = gapNs * layout_.sampleRate / 1000000000u;
+    const uint32_t missing = gapFrames > reserve_ ? static_cast<uint32_t>(gapFrames - reserve_) : 0;
+    growReserve(std::max(missing, layout_.blockFrames / 4));
+    controller_.settleAtNextWindow();
+    settling_ = true;
+    return reserve_;
 }
 
 void DuplexBridge::capture(const float* frames, uint32_t count, uint64_t nowNs) {
@@ -88,6 +117,7 @@ void DuplexBridge::capture(const float* frames, uint32_t count, uint64_t nowNs) 
             counters_.longestChunkGapUs.store(gapUs, std::memory_order_relaxed);
         }
     }
+    if (lastNs != 0 && nowNs > lastNs) lastGapNs_.store(nowNs - lastNs, std::memory_order_relaxed);
     counters_.captureChunks.fetch_add(1, std::memory_order_relaxed);
     const uint32_t stored = ring_.push(frames, count);
     if (stored < count) counters_.droppedFrames.fetch_add(count - stored, std::memory_order_relaxed);
@@ -109,6 +139,7 @@ void DuplexBridge::render(float* out, uint32_t count, uint64_t nowNs, uint32_t h
     const uint32_t channels = layout_.playbackChannels;
     nowNs_ = nowNs;
     heldFrames_ = heldFrames;
+    lastRequest_ = std::max<uint32_t>(count, 1);
     while (count > 0) {
         if (queued_ == 0 && !primed_) {
             // Too little waits yet: silence for this request only, so the first block starts
@@ -116,7 +147,7 @@ void DuplexBridge::render(float* out, uint32_t count, uint64_t nowNs, uint32_t h
             // requests do not divide a block, two blocks can be asked for within one request's
             // time, so that much more is waited for; the ratio takes the surplus back.
             const uint32_t uneven = layout_.blockFrames % count != 0 ? count : 0;
-            if (steadyWaitingFrames(nowNs) < layout_.blockFrames + spare_ + uneven) {
+            if (steadyWaitingFrames(nowNs) < layout_.blockFrames + spare() + uneven) {
                 std::memset(out, 0, static_cast<size_t>(count) * channels * sizeof(float));
                 counters_.primingBlocks.fetch_add(1, std::memory_order_relaxed);
                 return;
@@ -139,7 +170,7 @@ void DuplexBridge::render(float* out, uint32_t count, uint64_t nowNs, uint32_t h
 
 uint32_t DuplexBridge::readyFrames() const {
     const uint32_t block = layout_.blockFrames;
-    if (!primed_ && waitingFrames() < block + spare_) return queued_;
+    if (!primed_ && waitingFrames() < block + spare()) return queued_;
     // Whatever ratio the controller picks, the next block takes no more than this.
     return ring_.fill() >= resampler_.inputNeeded(block, maxRatio_) ? queued_ + block : queued_;
 }
@@ -164,9 +195,29 @@ uint32_t DuplexBridge::resampleBlock(double ratio) {
     return resampler_.process(input_.data(), block, ratio);
 }
 
+void DuplexBridge::trimStartSurplus(uint32_t& waiting) {
+    if (startBlocks_ > kStartBlocks || serverHoldsReserve()) return;
+    // Measured as the controller measures it.
+    const uint32_t steady = steadyWaitingFrames(nowNs_);
+    const uint32_t beyond = steady > layout_.blockFrames ? steady - layout_.blockFrames : 0;
+    if (startBlocks_ == kStartBlocks / 2 || beyond < startLeast_) startLeast_ = beyond;
+    if (++startBlocks_ <= kStartBlocks) return;
+    // A playback side that took its time to start left more waiting than the reserve all
+    // through the second quarter second: that is only delay, gone at once here rather than
+    // worked off by a sharp pitch for seconds.
+    // Requests that do not divide a block are waited for once more (see render).
+    const uint32_t keep = reserve_ + (layout_.blockFrames % lastRequest_ != 0 ? lastRequest_ : 0);
+    if (startLeast_ > keep + layout_.blockFrames / 4) {
+        const uint32_t dropped = ring_.discard(startLeast_ - keep);
+        counters_.droppedFrames.fetch_add(dropped, std::memory_order_relaxed);
+        waiting -= dropped;
+        controller_.restartWindow();
+    }
+}
+
 void DuplexBridge::produceBlock() {
     const uint32_t block = layout_.blockFrames;
-    const uint32_t target = block + spare_;
+    const uint32_t target = block + spare();
     uint32_t waiting = waitingFrames();
     counters_.waitingFrames.store(waiting, std::memory_order_relaxed);
     const uint32_t spare = waiting > block ? waiting - block : 0;
@@ -193,10 +244,16 @@ void DuplexBridge::produceBlock() {
         waiting -= dropped;
     }
 
+    trimStartSurplus(waiting);
+
     // The reserve is what waits here beyond this block and what the server still holds.
     const double ratio = controller_.update(static_cast<int64_t>(steadyWaitingFrames(nowNs_)) +
                                             heldFrames_ - block);
     publishRatio(ratio);
+    if (settling_ && controller_.targetFrames() > layout_.spareFrames + reserve_) {
+        settling_ = false;
+        setReserve(std::min(controller_.targetFrames() - layout_.spareFrames, reserveLimit_));
+    }
 
     const uint32_t made = resampleBlock(ratio);
     if (made < block) {
@@ -207,10 +264,10 @@ void DuplexBridge::produceBlock() {
         counters_.underruns.fetch_add(1, std::memory_order_relaxed);
         counters_.silencedFrames.fetch_add(block - made, std::memory_order_relaxed);
         controller_.restartWindow();
-        growSpare(block - made);
+        if (!serverHoldsReserve()) growReserve(block - made);
         primed_ = false;
     } else {
-        relaxSpare();
+        relaxReserve();
     }
     counters_.blocks.fetch_add(1, std::memory_order_relaxed);
     run_(user_, queue_.data(), input_.data(), block);

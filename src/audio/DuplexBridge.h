@@ -18,9 +18,10 @@
 // still holds whenever it asks; the controller then keeps that plus what waits here at the
 // target, by the mean of a window rather than its least.
 //
-// The spare adapts: when the capture side ran dry, the spare grows by what was missing (up to
-// a limit), so that a second gap of the same length is not heard; after a quiet spell it shrinks
-// back a few frames at a time, so that a quiet system gets its low delay back.
+// The reserve adapts: when the capture side ran dry (or the server holding the reserve did), it
+// grows by what was missing (up to a limit), so that a second gap of the same length is not
+// heard; after a quiet spell it shrinks back a few frames at a time, so that a quiet system gets
+// its low delay back.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -41,8 +42,10 @@ public:
         uint32_t spareFrames = 0;    // captured frames kept waiting beyond a block, at least
         uint32_t spareGrowthFrames = 0;  // how far the spare may grow after the capture side ran dry
         // Frames the playback side's server is to hold still unplayed when a block is made, for
-        // a playback side that takes only what is ready and keeps its reserve there instead.
+        // a playback side that takes only what is ready and keeps its reserve there instead;
+        // and how far that reserve may grow after the server ran dry.
         uint32_t heldTargetFrames = 0;
+        uint32_t heldGrowthFrames = 0;
     };
     // Runs the processing for one block: `input` holds blockFrames captured frames (writable),
     // `output` takes blockFrames playback frames.
@@ -65,6 +68,13 @@ public:
     // side that may wait (the server holds some audio of its own) asks for no more than this.
     uint32_t readyFrames() const;
 
+    // Playback thread, for a playback side whose server holds the reserve: the server ran dry.
+    // The reserve grows (within its limit) so that the next stall of that length is ridden out,
+    // and the controller forgets what it saw before. Returns the reserve to keep from now on.
+    uint32_t serverRanDry(uint64_t nowNs);
+    // What is kept against stalls now: waiting here beyond a block, or held in the server.
+    uint32_t reserveFrames() const { return reserve_; }
+
     // Frames a stalled side may leave waiting beyond the target before the oldest are dropped.
     uint32_t backlogLimit() const { return backlogLimit_; }
     const Layout& layout() const { return layout_; }
@@ -83,11 +93,16 @@ private:
     // ring ran dry).
     uint32_t resampleBlock(double ratio);
     void publishRatio(double ratio);
-    // After `missing` frames of a block were not there: more spare, within the limit.
-    void growSpare(uint32_t missing);
-    // One more block in which nothing ran dry: the spare creeps back towards the least.
-    void relaxSpare();
-    void setSpare(uint32_t spare);
+    // Once, half a second in: drops what waited beyond the reserve all that time.
+    void trimStartSurplus(uint32_t& waiting);
+    // After `missing` frames were not there when needed: more reserve, within the limit.
+    void growReserve(uint32_t missing);
+    // One more block in which nothing ran dry: the reserve creeps back towards its least.
+    void relaxReserve();
+    void setReserve(uint32_t reserve);
+    bool serverHoldsReserve() const { return layout_.heldTargetFrames != 0; }
+    // Captured frames that wait here beyond a block before one is made.
+    uint32_t spare() const { return serverHoldsReserve() ? layout_.spareFrames : reserve_; }
 
     Layout layout_;
     DuplexCounters& counters_;
@@ -107,9 +122,18 @@ private:
     bool primed_ = false;        // enough captured frames wait to make blocks
     uint64_t nowNs_ = 0;         // when the playback side asked last
     uint32_t heldFrames_ = 0;    // what its server held then
-    uint32_t spare_ = 0;         // the spare kept now, from layout_.spareFrames up
-    uint32_t blocksSinceGap_ = 0;  // blocks made since the spare last grew
+    // Kept against stalls: the spare waiting here, or what the server holds when it holds the
+    // reserve; from its least (reserveFloor_) up to reserveLimit_.
+    uint32_t reserve_ = 0;
+    uint32_t reserveFloor_ = 0;
+    uint32_t reserveLimit_ = 0;
+    uint32_t blocksSinceGap_ = 0;  // blocks made since the reserve last grew
+    bool settling_ = false;        // the server ran dry: the level it refills to is to be kept
+    uint32_t startBlocks_ = 0;     // blocks watched since the start
+    uint32_t startLeast_ = 0;      // the fewest frames waiting beyond a block meanwhile
+    uint32_t lastRequest_ = 1;     // frames the playback side asked for last
     // Written by the capture thread: when the last chunk came and how long it was.
     std::atomic<uint64_t> lastChunkNs_{0};
     std::atomic<uint32_t> lastChunkFrames_{0};
+    std::atomic<uint64_t> lastGapNs_{0};  // between the last two chunks
 };

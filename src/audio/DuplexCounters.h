@@ -22,8 +22,10 @@ struct DuplexCounters {
     std::atomic<int32_t> highestRatioPpm{0};
     std::atomic<uint32_t> waitingFrames{0};      // captured frames waiting before the last block
     std::atomic<uint32_t> lowestSpareFrames{UINT32_MAX};  // the fewest beyond a block, ever
-    std::atomic<uint32_t> spareTargetFrames{0};  // what the bridge keeps waiting beyond a block now
-    std::atomic<uint32_t> highestSpareTargetFrames{0};
+    // What is kept against stalls now (waiting beyond a block, or held in the server when it
+    // holds the reserve), and the most it was.
+    std::atomic<uint32_t> reserveFrames{0};
+    std::atomic<uint32_t> highestReserveFrames{0};
 
     void reset() {
         for (std::atomic<uint64_t>* counter :
@@ -35,7 +37,7 @@ struct DuplexCounters {
             ppm->store(0, std::memory_order_relaxed);
         }
         for (std::atomic<uint32_t>* frames :
-             {&waitingFrames, &spareTargetFrames, &highestSpareTargetFrames}) {
+             {&waitingFrames, &reserveFrames, &highestReserveFrames}) {
             frames->store(0, std::memory_order_relaxed);
         }
         lowestSpareFrames.store(UINT32_MAX, std::memory_order_relaxed);

@@ -13,6 +13,8 @@
 #include "audio/AudioLayer.h"
 #include "audio/DuplexCounters.h"
 
+uint64_t monotonic_ns();
+
 namespace pulse_audio {
 
 namespace {
@@ -213,11 +215,71 @@ struct Duplex {
     pa_stream* playback = nullptr;
     uint32_t captureStride = 4;
     uint32_t playbackStride = 4;
-    size_t bufferBytes = 0;  // the server's playback buffer: what it holds when it asks for nothing
+    uint32_t rate = 48000;
+    uint32_t blockFrames = 480;
+    uint32_t requestFrames = 240;
     bool running = false;  // changed and read with the loop locked
+    // Frames written to the playback stream, and what the server last reported it held.
+    uint64_t written = 0;
+    uint64_t writtenAtRequest = 0;
+    int64_t reportedFill = 0;
+    bool reportPlaying = false;
+    pa_operation* report = nullptr;  // the question on its way, if any
+    uint64_t reportNs = 0;  // when the report came; 0 before the first
 };
 
 namespace {
+
+// The playback buffer for a reserve: the server starts playing, and starts again after running
+// dry, once it holds the reserve and a block, less the request the device takes to itself at
+// once with early requests (it counts as held); it takes at most a request beyond that, so that
+// a burst after a stall waits in the bridge, where the backlog rule can see it.
+pa_buffer_attr PlaybackAttr(const Duplex* duplex, uint32_t reserveFrames) {
+    pa_buffer_attr attr{};
+    attr.maxlength = static_cast<uint32_t>(-1);
+    attr.prebuf = (reserveFrames + duplex->blockFrames - duplex->requestFrames) * duplex->playbackStride;
+    attr.tlength = attr.prebuf + duplex->requestFrames * duplex->playbackStride;
+    attr.minreq = duplex->requestFrames * duplex->playbackStride;
+    attr.fragsize = static_cast<uint32_t>(-1);
+    return attr;
+}
+
+// What the server still holds of what was written. The server's own count at its last report
+// (asked for after each write, so it is at most a block old), plus what was written since the
+// request, less what the device played since the report. Read from what the server asks for, or
+// from its interpolated latency, it would be misjudged wherever the device's rate is not 48 kHz
+// or the server resamples the stream: it then pulls in steps of its own.
+uint32_t HeldFrames(const Duplex* duplex, uint64_t nowNs) {
+    if (duplex->reportNs == 0) return 0;
+    int64_t held = duplex->reportedFill + static_cast<int64_t>(duplex->written - duplex->writtenAtRequest);
+    if (duplex->reportPlaying && nowNs > duplex->reportNs) {
+        held -= static_cast<int64_t>((nowNs - duplex->reportNs) * duplex->rate / 1000000000ull);
+    }
+    return held > 0 ? static_cast<uint32_t>(held) : 0;
+}
+
+void OnTimingReport(pa_stream* stream, int success, void* data) {
+    auto* duplex = static_cast<Duplex*>(data);
+    if (duplex->report != nullptr) pa_operation_unref(duplex->report);
+    duplex->report = nullptr;
+    const pa_timing_info* timing = pa_stream_get_timing_info(stream);
+    if (!success || timing == nullptr || timing->write_index_corrupt || timing->read_index_corrupt) {
+        return;
+    }
+    // What the stream's buffer holds, and what the device has already taken from it and not
+    // played yet.
+    duplex->reportedFill = (timing->write_index - timing->read_index) / duplex->playbackStride +
+                           static_cast<int64_t>(timing->sink_usec * duplex->rate / PA_USEC_PER_SEC);
+    duplex->reportPlaying = timing->playing != 0;
+    duplex->reportNs = monotonic_ns();
+}
+
+// Asks the server how much it holds, unless a question is on its way.
+void AskForTimingReport(Duplex* duplex) {
+    if (duplex->report != nullptr) return;
+    duplex->report = pa_stream_update_timing_info(duplex->playback, OnTimingReport, duplex);
+    duplex->writtenAtRequest = duplex->written;
+}
 
 // Writes to the playback stream what captured audio makes ready, as far as the server takes
 // it. The reserve against a stalled system is held in the server, where it still plays while
@@ -231,10 +293,7 @@ void Play(Duplex* duplex) {
         size_t bytes = std::min(writable, static_cast<size_t>(duplex->sink->renderableFrames()) *
                                               duplex->playbackStride);
         if (bytes < duplex->playbackStride) return;
-        const uint32_t held = writable < duplex->bufferBytes
-                                  ? static_cast<uint32_t>((duplex->bufferBytes - writable) /
-                                                          duplex->playbackStride)
-                                  : 0;
+        const uint32_t held = HeldFrames(duplex, monotonic_ns());
         void* data = nullptr;
         if (pa_stream_begin_write(duplex->playback, &data, &bytes) < 0 || data == nullptr) return;
         const uint32_t frames = static_cast<uint32_t>(bytes / duplex->playbackStride);
@@ -247,6 +306,8 @@ void Play(Duplex* duplex) {
                             nullptr, 0, PA_SEEK_RELATIVE) < 0) {
             return;
         }
+        duplex->written += frames;
+        AskForTimingReport(duplex);
     }
 }
 
@@ -270,14 +331,15 @@ void OnRead(pa_stream* stream, size_t, void* data) {
 // The server asks on its own after it played some: what waited for room goes now.
 void OnWrite(pa_stream*, size_t, void* data) { Play(static_cast<Duplex*>(data)); }
 
-// The server may resize the playback buffer later (a device's latency changed).
-void OnBufferResized(pa_stream* stream, void* data) {
-    const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream);
-    if (attr != nullptr) static_cast<Duplex*>(data)->bufferBytes = attr->tlength;
-}
-
-void OnUnderflow(pa_stream*, void* data) {
-    static_cast<Duplex*>(data)->counters->serverUnderflows.fetch_add(1, std::memory_order_relaxed);
+// The server ran dry: the reserve grows, and so does what the server waits for before it plays
+// again, so the break itself puts the larger reserve in place.
+void OnUnderflow(pa_stream* stream, void* data) {
+    auto* duplex = static_cast<Duplex*>(data);
+    duplex->counters->serverUnderflows.fetch_add(1, std::memory_order_relaxed);
+    if (!duplex->running) return;
+    const pa_buffer_attr attr = PlaybackAttr(duplex, duplex->sink->serverRanDry());
+    pa_operation* operation = pa_stream_set_buffer_attr(stream, &attr, nullptr, nullptr);
+    if (operation != nullptr) pa_operation_unref(operation);
 }
 
 void OnOverflow(pa_stream*, void* data) {
@@ -318,6 +380,9 @@ Duplex* Open(const DuplexSpec& spec, StreamSink* sink, DuplexCounters& counters,
     duplex->counters = &counters;
     duplex->captureStride = spec.captureChannels * sizeof(float);
     duplex->playbackStride = spec.playbackChannels * sizeof(float);
+    duplex->rate = spec.sampleRate;
+    duplex->blockFrames = spec.blockFrames;
+    duplex->requestFrames = spec.playbackRequestFrames;
     if (!duplex->connection.Connect(error)) {
         Close(duplex);
         return nullptr;
@@ -333,7 +398,6 @@ Duplex* Open(const DuplexSpec& spec, StreamSink* sink, DuplexCounters& counters,
         pa_stream_set_read_callback(duplex->record, OnRead, duplex);
         pa_stream_set_write_callback(duplex->playback, OnWrite, duplex);
         pa_stream_set_underflow_callback(duplex->playback, OnUnderflow, duplex);
-        pa_stream_set_buffer_attr_callback(duplex->playback, OnBufferResized, duplex);
         pa_stream_set_overflow_callback(duplex->record, OnOverflow, duplex);
         // Small pieces each way, asked for explicitly. Captured chunks with the latency
         // adjusted, so that the server sizes its device buffers to match. Playback with early
@@ -344,17 +408,13 @@ Duplex* Open(const DuplexSpec& spec, StreamSink* sink, DuplexCounters& counters,
         const auto flags =
             static_cast<pa_stream_flags_t>(PA_STREAM_DONT_MOVE | PA_STREAM_START_CORKED);
         const auto recordFlags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_ADJUST_LATENCY);
-        const auto playbackFlags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_EARLY_REQUESTS);
+        const auto playbackFlags = static_cast<pa_stream_flags_t>(
+            flags | PA_STREAM_EARLY_REQUESTS);
         pa_buffer_attr recordAttr{};
         recordAttr.maxlength = static_cast<uint32_t>(-1);
         recordAttr.tlength = recordAttr.prebuf = recordAttr.minreq = static_cast<uint32_t>(-1);
         recordAttr.fragsize = spec.chunkFrames * duplex->captureStride;
-        pa_buffer_attr playbackAttr{};
-        playbackAttr.maxlength = static_cast<uint32_t>(-1);
-        playbackAttr.tlength = spec.playbackTargetFrames * duplex->playbackStride;
-        playbackAttr.prebuf = spec.playbackStartFrames * duplex->playbackStride;
-        playbackAttr.minreq = spec.playbackRequestFrames * duplex->playbackStride;
-        playbackAttr.fragsize = static_cast<uint32_t>(-1);
+        const pa_buffer_attr playbackAttr = PlaybackAttr(duplex, spec.reserveFrames);
         const char* source = spec.captureSource.empty() ? nullptr : spec.captureSource.c_str();
         const char* sinkName = spec.playbackSink.empty() ? nullptr : spec.playbackSink.c_str();
         ok = pa_stream_connect_record(duplex->record, source, &recordAttr, recordFlags) == 0 &&
@@ -379,11 +439,6 @@ Duplex* Open(const DuplexSpec& spec, StreamSink* sink, DuplexCounters& counters,
         } else if (!ok) {
             error = pa_strerror(pa_context_errno(context));
         }
-    }
-    if (ok) {
-        pa_threaded_mainloop_lock(duplex->connection.loop);
-        OnBufferResized(duplex->playback, duplex);
-        pa_threaded_mainloop_unlock(duplex->connection.loop);
     }
     if (!ok) {
         Close(duplex);
@@ -411,13 +466,17 @@ void Close(Duplex* duplex) {
         // with the streams gone none can start.
         pa_threaded_mainloop_lock(duplex->connection.loop);
         duplex->running = false;
+        if (duplex->report != nullptr) {
+            pa_operation_cancel(duplex->report);
+            pa_operation_unref(duplex->report);
+            duplex->report = nullptr;
+        }
         for (pa_stream* stream : {duplex->playback, duplex->record}) {
             if (stream == nullptr) continue;
             pa_stream_set_read_callback(stream, nullptr, nullptr);
             pa_stream_set_write_callback(stream, nullptr, nullptr);
             pa_stream_set_underflow_callback(stream, nullptr, nullptr);
             pa_stream_set_overflow_callback(stream, nullptr, nullptr);
-            pa_stream_set_buffer_attr_callback(stream, nullptr, nullptr);
             pa_stream_disconnect(stream);
             pa_stream_unref(stream);
         }

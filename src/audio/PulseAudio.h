@@ -35,9 +35,9 @@ struct DuplexSpec {
     uint32_t playbackChannels = 1;
     uint32_t sampleRate = 48000;
     uint32_t chunkFrames = 240;            // what the record stream delivers at a time
-    uint32_t playbackTargetFrames = 240;   // the most the server's playback buffer takes
+    uint32_t blockFrames = 480;            // what is written to the playback stream at a time
     uint32_t playbackRequestFrames = 240;  // how little the server asks for at a time
-    uint32_t playbackStartFrames = 240;    // held before playing starts, and again after a break
+    uint32_t reserveFrames = 336;          // what the server is to hold when a block comes
 };
 
 // Connects both streams, corked; null with the reason when it cannot. The server's underflow

@@ -30,6 +30,10 @@ double RateController::update(int64_t spareFrames) {
     spareSum_ = blocksInWindow_ == 0 ? spareFrames : spareSum_ + spareFrames;
     if (++blocksInWindow_ < tuning_.windowBlocks) return ratio_;
     const int64_t measured = tuning_.followMean ? spareSum_ / tuning_.windowBlocks : leastSpare_;
+    if (settling_) {
+        settling_ = false;
+        if (measured > static_cast<int64_t>(target_)) target_ = static_cast<uint32_t>(measured);
+    }
 
     // One window of blocks has passed: its length in seconds, and how far off the spare (its
     // least or its mean) was, in seconds of audio.
@@ -39,9 +43,12 @@ double RateController::update(int64_t spareFrames) {
     // Critically damped: the integral's gain is a quarter of the square of the proportional's.
     const double integralGain = 0.25 / (tuning_.settleSeconds * tuning_.settleSeconds);
     const double integral = clampDeviation(integral_ + integralGain * error * window);
-    // While the ratio is at its limit the error is not the clocks' difference (a surplus from
-    // the start or a burst being worked off): learning it would overshoot later.
-    if (std::fabs(proportional + integral) <= tuning_.maxDeviation) integral_ = integral;
+    // A large error is not the clocks' difference but a level being worked off (a surplus from
+    // the start, a burst, a server that refilled after running dry): learning it would hold the
+    // ratio off for tens of seconds afterwards. The clocks' difference shows as a small error
+    // that persists while the target stands still.
+    if (std::fabs(proportional) <= tuning_.maxDeviation / 10 && !targetMoved_) integral_ = integral;
+    targetMoved_ = false;
     ratio_ = 1.0 + clampDeviation(proportional + integral_);
     blocksInWindow_ = 0;
     return ratio_;

@@ -40,7 +40,17 @@ public:
     }
 
     // Moves the target; the learnt clock difference stays.
-    void setTarget(uint32_t targetFrames) { target_ = targetFrames; }
+    void setTarget(uint32_t targetFrames) {
+        targetMoved_ = targetMoved_ || targetFrames != target_;
+        target_ = targetFrames;
+    }
+    // Forgets the window and its correction, and takes what the next whole window measures as
+    // the target if that is higher: after a break that refilled more than the target, the level
+    // it left is kept rather than taken back at once by a jump in pitch.
+    void settleAtNextWindow() {
+        restartWindow();
+        settling_ = true;
+    }
 
     double ratio() const { return ratio_; }
     uint32_t targetFrames() const { return target_; }
@@ -55,6 +65,8 @@ private:
     double ratio_ = 1.0;
     double integral_ = 0.0;  // the learnt clock difference, as a deviation of the ratio
     uint32_t blocksInWindow_ = 0;
+    bool settling_ = false;
+    bool targetMoved_ = false;  // within this window: its error is the move, not the clocks
     int64_t leastSpare_ = 0;
     int64_t spareSum_ = 0;
 };

@@ -13,4 +13,7 @@ public:
     virtual void render(float* out, uint32_t count, uint32_t heldFrames) = 0;
     // How many frames `render` can give now from captured audio alone.
     virtual uint32_t renderableFrames() = 0;
+    // The server ran dry while holding the reserve; returns the reserve, in frames, it is to
+    // hold from now on.
+    virtual uint32_t serverRanDry() = 0;
 };

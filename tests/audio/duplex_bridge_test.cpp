@@ -42,6 +42,7 @@ struct Simulation {
     Stall playbackStall;
     uint32_t playbackChunk = kChunk;
     uint32_t spareGrowth = kBlock / 2;
+    uint32_t heldGrowth = 0;  // how far the server's reserve may grow after it ran dry
     // Non-zero: the playback side is a sound server with a buffer of its own, which the client
     // fills with what is ready whenever a chunk arrives or the server asks, keeping this much
     // there as its reserve.
@@ -103,6 +104,7 @@ Outcome Simulate(const Simulation& sim, double seconds, DuplexCounters& counters
     layout.spareFrames = sim.serverReserve != 0 ? DriftResampler::kTaps / 2 : kSpare;
     layout.spareGrowthFrames = sim.spareGrowth;
     layout.heldTargetFrames = sim.serverReserve;
+    layout.heldGrowthFrames = sim.heldGrowth;
     RateController::Tuning tuning;
     tuning.followMean = sim.serverReserve != 0;
     DuplexBridge bridge(layout, counters, PassBlock, nullptr, tuning);
@@ -161,7 +163,14 @@ Outcome Simulate(const Simulation& sim, double seconds, DuplexCounters& counters
             continue;
         }
         if (sim.serverReserve != 0) {
+            const uint32_t underflows = server.underflows;
             server.play(outcome.played, sim.playbackChunk);
+            if (server.underflows != underflows) {
+                // The client is told, and the server waits for the larger reserve to restart.
+                const uint32_t reserve = bridge.serverRanDry(static_cast<uint64_t>(request * 1e9));
+                server.start = reserve + kBlock;
+                server.size = reserve + kBlock + 2 * kChunk;
+            }
             fillServer(request);
         } else if (!Within(sim.playbackStall, request)) {
             bridge.render(out.data(), sim.playbackChunk, static_cast<uint64_t>(request * 1e9));
@@ -272,6 +281,30 @@ TEST(DuplexBridge, AStallLongerThanTheServersReserveBreaksOnceThenTheDelayComesB
     EXPECT_NEAR(MeanOfLast(outcome.held, 1000), sim.serverReserve, kChunk);
 }
 
+TEST(DuplexBridge, AServerThatNeedsMoreThanItsReserveGetsItAfterABreakAndKeepsThePitch) {
+    // A 15 ms stall every 2 s against a server holding 5 ms: it runs dry until the reserve has
+    // grown, then never again, and the level the refill left is kept, not worked off.
+    DuplexCounters counters;
+    Simulation sim;
+    sim.serverReserve = kBlock / 2;
+    sim.heldGrowth = 3 * kBlock / 2;
+    sim.spareGrowth = 0;
+    sim.capturePpm = 50.0;
+    sim.captureStall = {5.0, 0.015, 2.0, 100.0};
+    const Outcome outcome = Simulate(sim, 40.0, counters);
+    EXPECT_EQ(outcome.serverUnderflows, 1u);
+    EXPECT_EQ(counters.underruns.load(), 0u);
+    EXPECT_GT(counters.reserveFrames.load(), kBlock / 2);
+    EXPECT_LE(counters.highestReserveFrames.load(), 2 * kBlock);
+    const std::vector<size_t> events = GroupEvents(Breaks(outcome.played), kRate / 10);
+    ASSERT_EQ(events.size(), 1u) << "the first stall is heard, no later one";
+    EXPECT_LT(events[0], 6 * kRate);
+    // Over the last 30 s the pitch is the clocks' difference, plus the 167 ppm at which the
+    // reserve is given back after 10 s without a break: no jump to work the refill off.
+    EXPECT_LT(counters.reserveFrames.load(), counters.highestReserveFrames.load());
+    EXPECT_NEAR(MeanOfLast(outcome.ratioPpm, 3000), 50.0 + 167.0, 40.0);
+}
+
 TEST(DuplexBridge, RepeatedCaptureStallsAreHeardOnceThenTheSpareShrinksBack) {
     for (const uint32_t growth : {kBlock / 2, 0u}) {
         SCOPED_TRACE(growth);
@@ -281,7 +314,7 @@ TEST(DuplexBridge, RepeatedCaptureStallsAreHeardOnceThenTheSpareShrinksBack) {
         sim.captureStall = {5.0, 0.005, 2.0, 45.0};  // 5 ms without chunks every 2 s until 45 s
         const Outcome outcome = Simulate(sim, 95.0, counters);
         EXPECT_EQ(counters.droppedFrames.load(), 0u);
-        EXPECT_LE(counters.highestSpareTargetFrames.load(), kSpare + growth);
+        EXPECT_LE(counters.highestReserveFrames.load(), kSpare + growth);
         if (growth == 0) {
             // Without room to grow, every stall is heard.
             EXPECT_GE(counters.underruns.load(), 15u);
@@ -290,9 +323,24 @@ TEST(DuplexBridge, RepeatedCaptureStallsAreHeardOnceThenTheSpareShrinksBack) {
         EXPECT_GE(counters.underruns.load(), 1u);
         EXPECT_LE(counters.underruns.load(), 2u);
         // 50 s after the last stall the spare and the delay are back where they started.
-        EXPECT_EQ(counters.spareTargetFrames.load(), kSpare);
+        EXPECT_EQ(counters.reserveFrames.load(), kSpare);
         EXPECT_NEAR(MeanOfLast(outcome.waiting, 500), kBlock + kSpare, kChunk);
     }
+}
+
+TEST(DuplexBridge, APlaybackSideSlowToStartLeavesNoDelayToWorkOffByPitch) {
+    // 40 ms without a request right after the first blocks: by 0.6 s the surplus is gone, and
+    // the pitch did not carry it off for seconds.
+    DuplexCounters counters;
+    Simulation sim;
+    sim.playbackStall = {0.05, 0.040};
+    const Outcome outcome = Simulate(sim, 5.0, counters);
+    EXPECT_GT(counters.droppedFrames.load(), 0u);
+    EXPECT_EQ(counters.underruns.load(), 0u);
+    const std::vector<uint32_t> after(outcome.waiting.begin() + 60, outcome.waiting.begin() + 100);
+    EXPECT_NEAR(MeanOfLast(after, after.size()), kBlock + kSpare, kChunk);
+    const std::vector<double> later(outcome.ratioPpm.begin() + 100, outcome.ratioPpm.end());
+    EXPECT_LT(std::fabs(MeanOfLast(later, later.size())), 300.0);
 }
 
 TEST(DuplexBridge, AStalledPlaybackSideDropsItsBacklogOnceAndCountsIt) {
@@ -326,17 +374,30 @@ TEST(RateController, LearnsAConstantClockDifferenceAndHoldsTheTarget) {
 }
 
 TEST(RateController, FollowsTheWindowsLeastOrItsMean) {
-    // A window of 49 readings 100 frames above the target and one 100 below.
+    // A window of 49 readings 20 frames above the target and one 20 below.
     for (const bool mean : {false, true}) {
         RateController::Tuning tuning;
         tuning.followMean = mean;
         RateController controller(kRate, kBlock, 200, tuning);
         double ratio = 1.0;
-        for (int block = 0; block < 50; ++block) ratio = controller.update(block == 7 ? 100 : 300);
+        for (int block = 0; block < 50; ++block) ratio = controller.update(block == 7 ? 180 : 220);
         // An error of e seconds asks for e / 1 s, plus a quarter of e over the 0.5 s window.
-        const double error = (mean ? 96.0 : -100.0) / kRate;
+        const double error = (mean ? 19.0 : -20.0) / kRate;
         EXPECT_NEAR((ratio - 1.0) * 1e6, error * 1.125 * 1e6, 0.5) << (mean ? "mean" : "least");
     }
+}
+
+TEST(RateController, ALevelBeingWorkedOffIsNotLearntAsAClockDifference) {
+    // 10 ms too much at the start, and no clock difference: once the surplus is gone the ratio
+    // is back at 1 rather than held off by what the integral learnt meanwhile.
+    RateController controller(kRate, kBlock, 200);
+    double spare = 200.0 + kRate / 100;
+    for (int block = 0; block < 1000; ++block) {
+        const double ratio = controller.update(static_cast<int64_t>(std::lround(spare)));
+        spare -= kBlock * (ratio - 1.0);
+    }
+    EXPECT_NEAR((controller.ratio() - 1.0) * 1e6, 0.0, 30.0);
+    EXPECT_NEAR(spare, 200.0, 5.0);
 }
 
 TEST(RateController, NeverMovesTheRatioMoreThanItsLimit) {
