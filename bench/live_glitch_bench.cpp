@@ -102,13 +102,6 @@ int ServerXruns(const std::string& dir) {
     return std::atoi(count.c_str());
 }
 
-const AudioDeviceInfo* Find(const std::vector<AudioDeviceInfo>& list, const std::string& name) {
-    for (const AudioDeviceInfo& info : list) {
-        if (info.name == name) return &info;
-    }
-    return nullptr;
-}
-
 // The program's settings for a mode.
 void ApplyMode(const std::string& mode) {
     NeutralProcessing();
@@ -227,12 +220,7 @@ void RunCase(PrivateSoundServer& server, const std::string& mode, double seconds
                         mode.c_str());
             return;
         }
-        AudioDeviceConfig config = audio_device_config_init_duplex();
-        config.capture.pDeviceID = Find(context.capture, "Microphone");
-        config.playback.pDeviceID = Find(context.playback, "Virtual cable");
-        config.capture.channels = 1;
-        config.playback.channels = 1;
-        config.dataCallback = data_callback;
+        const AudioDeviceConfig config = live::MicrophoneToCable(context);
         if (config.capture.pDeviceID == nullptr || config.playback.pDeviceID == nullptr ||
             audio_device_init(&context, &config, &device) != 0) {
             std::printf("%-10s %-8s cannot open the devices: %s\n", server.server().c_str(),

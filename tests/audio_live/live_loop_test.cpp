@@ -29,13 +29,6 @@ namespace {
 
 constexpr uint32_t kRate = 48000;
 
-const AudioDeviceInfo* Find(AudioDeviceInfo* list, uint32_t count, const std::string& name) {
-    for (uint32_t i = 0; i < count; ++i) {
-        if (list[i].name == name) return &list[i];
-    }
-    return nullptr;
-}
-
 void Sleep(double seconds) {
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
 }
@@ -49,18 +42,10 @@ protected:
         // Either server is served directly, not through SDL.
         EXPECT_EQ(context.backend, GetParam() == "pipewire" ? AudioBackend::pipewire
                                                             : AudioBackend::pulseaudio);
-        AudioDeviceInfo *playback = nullptr, *capture = nullptr;
-        uint32_t playbackCount = 0, captureCount = 0;
-        ASSERT_EQ(audio_context_get_devices(&context, &playback, &playbackCount, &capture,
-                                            &captureCount), 0);
-        config = audio_device_config_init_duplex();
-        config.capture.pDeviceID = Find(capture, captureCount, "Microphone");
-        config.playback.pDeviceID = Find(playback, playbackCount, "Virtual cable");
+        ASSERT_EQ(audio_context_get_devices(&context, nullptr, nullptr, nullptr, nullptr), 0);
+        config = live::MicrophoneToCable(context);
         ASSERT_NE(config.capture.pDeviceID, nullptr);
         ASSERT_NE(config.playback.pDeviceID, nullptr);
-        config.capture.channels = 1;
-        config.playback.channels = 1;
-        config.dataCallback = data_callback;
     }
 
     void Open(bool processing) {
@@ -176,15 +161,9 @@ TEST(LiveClose, ReturnsWhenTheSoundServerStopsAnswering) {
         ASSERT_EQ(audio_context_init(&context), 0);
         EXPECT_EQ(context.backend, *driver == '\0' ? AudioBackend::pulseaudio : AudioBackend::sdl);
         ASSERT_EQ(audio_context_get_devices(&context, nullptr, nullptr, nullptr, nullptr), 0);
-        AudioDeviceConfig config = audio_device_config_init_duplex();
-        config.capture.pDeviceID = Find(context.capture.data(), context.capture.size(), "Microphone");
-        config.playback.pDeviceID =
-            Find(context.playback.data(), context.playback.size(), "Virtual cable");
+        const AudioDeviceConfig config = live::MicrophoneToCable(context);
         ASSERT_NE(config.capture.pDeviceID, nullptr);
         ASSERT_NE(config.playback.pDeviceID, nullptr);
-        config.capture.channels = 1;
-        config.playback.channels = 1;
-        config.dataCallback = data_callback;
         NeutralProcessing();
         AudioDevice device;
         ASSERT_EQ(audio_device_init(&context, &config, &device), 0);

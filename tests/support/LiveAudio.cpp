@@ -13,6 +13,7 @@
 #include <fstream>
 #include <thread>
 
+#include "audio/ProcessingCallback.h"
 #include "support/SoundFiles.h"
 
 // libpulse keeps a few small allocations of its client library past SDL's shutdown; they are
@@ -165,12 +166,29 @@ double Median(std::vector<double> values) {
     return values.size() % 2 ? values[mid] : 0.5 * (values[mid - 1] + values[mid]);
 }
 
+AudioDeviceConfig MicrophoneToCable(const AudioContext& context) {
+    auto find = [](const std::vector<AudioDeviceInfo>& list, const char* name) {
+        const AudioDeviceInfo* found = nullptr;
+        for (const AudioDeviceInfo& info : list) {
+            if (info.name == name) found = &info;
+        }
+        return found;
+    };
+    AudioDeviceConfig config = audio_device_config_init_duplex();
+    config.capture.pDeviceID = find(context.capture, "Microphone");
+    config.playback.pDeviceID = find(context.playback, "Virtual cable");
+    config.capture.channels = 1;
+    config.playback.channels = 1;
+    config.dataCallback = data_callback;
+    return config;
+}
+
 std::string DescribeCounters(const DuplexCounters& c) {
     char line[512];
     std::snprintf(line, sizeof line,
                   "%llu blocks (+%llu priming), %llu underruns (%llu frames silenced), %llu "
                   "frames dropped, %llu chunks (%llu late, longest gap %.1f ms), ratio %+d ppm "
-                  "(%+d..%+d), %u frames waiting, at least %d beyond a block, spare %u (at most %u), "
+                  "(%+d..%+d), %u frames waiting, at least %d beyond a block, reserve %u (at most %u), "
                   "server underflows %llu, overflows %llu",
                   static_cast<unsigned long long>(c.blocks.load()),
                   static_cast<unsigned long long>(c.primingBlocks.load()),
@@ -181,8 +199,8 @@ std::string DescribeCounters(const DuplexCounters& c) {
                   static_cast<unsigned long long>(c.lateChunks.load()),
                   c.longestChunkGapUs.load() / 1000.0, c.ratioPpm.load(), c.lowestRatioPpm.load(),
                   c.highestRatioPpm.load(), c.waitingFrames.load(),
-                  static_cast<int>(c.lowestSpareFrames.load()), c.spareTargetFrames.load(),
-                  c.highestSpareTargetFrames.load(),
+                  static_cast<int>(c.lowestSpareFrames.load()), c.reserveFrames.load(),
+                  c.highestReserveFrames.load(),
                   static_cast<unsigned long long>(c.serverUnderflows.load()),
                   static_cast<unsigned long long>(c.serverOverflows.load()));
     return line;

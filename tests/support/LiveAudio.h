@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/AudioLayer.h"
 #include "audio/DuplexCounters.h"
 #include "support/PrivateSoundServer.h"
 
@@ -50,6 +51,11 @@ double ProbeLatencyMs(PrivateSoundServer& server, const std::string& workDir, ui
                       int clicks = 8, size_t minClicks = 6);
 
 double Median(std::vector<double> values);
+
+// The duplex of the harness: "Microphone" to "Virtual cable" of `context` (listed already), one
+// channel each way, the processing callback. The device pointers are null when a name is not
+// listed.
+AudioDeviceConfig MicrophoneToCable(const AudioContext& context);
 
 // One line of what the duplex device's threads saw.
 std::string DescribeCounters(const DuplexCounters& counters);

@@ -60,3 +60,10 @@ std::vector<std::string> LiveSoundServers() {
     if (only != nullptr && *only != '\0') return {only};
     return {"pulseaudio", "pipewire"};
 }
+
+bool LiveServerWanted(const std::string& server) {
+    for (const std::string& wanted : LiveSoundServers()) {
+        if (wanted == server) return true;
+    }
+    return false;
+}

@@ -25,3 +25,5 @@ private:
 
 // The servers live tests run against: both, or only the one MORAVEL_SOUND_SERVER names.
 std::vector<std::string> LiveSoundServers();
+// Whether live tests are to run against `server`.
+bool LiveServerWanted(const std::string& server);
