@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "RenderCommandLine.h"
-#include "audio/AudioLayer.h"
-#include "audio/OfflineRender.h"
-#include "audio/ProcessingCallback.h"
+#include "audio/layer/AudioLayer.h"
+#include "audio/render/OfflineRender.h"
+#include "audio/pipeline/ProcessingCallback.h"
 #include "support/ProgramState.h"
 #include "support/SoundFiles.h"
 

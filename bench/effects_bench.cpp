@@ -13,8 +13,8 @@
 
 #include "support/ProgramState.h"
 #include "effects/BassTrebleStage.h"
-#include "audio/NoiseRemoval.h"
-#include "audio/ProcessingState.h"
+#include "audio/pipeline/NoiseRemoval.h"
+#include "audio/pipeline/ProcessingState.h"
 #include "effects/SoundEffects.h"
 #include "effects/VoiceEffects.h"
 

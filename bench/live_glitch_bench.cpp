@@ -40,9 +40,9 @@
 #include <thread>
 #include <vector>
 
-#include "audio/AudioLayer.h"
-#include "audio/AudioSetup.h"
-#include "audio/ProcessingCallback.h"
+#include "audio/layer/AudioLayer.h"
+#include "audio/setup/AudioSetup.h"
+#include "audio/pipeline/ProcessingCallback.h"
 #include "support/LiveAudio.h"
 #include "support/PrivateSoundServer.h"
 #include "support/ProgramState.h"

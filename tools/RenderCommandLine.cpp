@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "audio/AudioLayer.h"
+#include "audio/layer/AudioLayer.h"
 #include "config/Settings.h"
 
 namespace {

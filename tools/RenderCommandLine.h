@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/OfflineRender.h"
+#include "audio/render/OfflineRender.h"
 
 // The arguments after the program name. False with the reason on a usage error.
 bool ParseRenderArguments(const std::vector<std::string>& args, RenderOptions& options,

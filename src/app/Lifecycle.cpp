@@ -7,7 +7,7 @@
 #include <exception>
 
 #include "app/GoodbyeScreen.h"
-#include "audio/AudioSetup.h"
+#include "audio/setup/AudioSetup.h"
 #include "audio/EngineState.h"
 #include "config/PortableConfig.h"
 #include "config/Settings.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "audio/EngineState.h"
-#include "audio/NoiseRemoval.h"
+#include "audio/pipeline/NoiseRemoval.h"
 #include "config/PortableConfig.h"
 #include "config/UserSettings.h"
 #include "effects/EffectState.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "audio/AudioLayer.h"
+#include "audio/layer/AudioLayer.h"
 
 // Samples of the copy of the unprocessed block that "Append original voice" mixes back.
 constexpr int kOriginalVoiceSamples = 10240;

@@ -3,8 +3,8 @@
 #include <functional>
 #include <vector>
 
-#include "audio/AudioSetup.h"
-#include "audio/DeviceChoice.h"
+#include "audio/setup/AudioSetup.h"
+#include "audio/setup/DeviceChoice.h"
 #include "audio/EngineState.h"
 #include "ui/Banner.h"
 #include "ui/InputCompleteness.h"

@@ -6,7 +6,7 @@
 #include <limits>
 #include <vector>
 
-#include "audio/AudioLayer.h"
+#include "audio/layer/AudioLayer.h"
 
 namespace {
 
@@ -82,7 +82,7 @@ TEST(OfflineDevice, ExposesWhatTheCallbackReadsAndNeedsNoSdl) {
     EXPECT_EQ(device.periodFrames, 441u);
     EXPECT_EQ(device.dataCallback, &RecordingCallback);
     EXPECT_EQ(device.counters.underruns.load(), 0u);
-    EXPECT_EQ(device.sdl, nullptr);
+    EXPECT_EQ(device.duplex, nullptr);
     EXPECT_EQ(audio_device_ring_fill(&device), 0u);
     EXPECT_NE(audio_device_start(&device), 0) << "there is nothing to start";
     audio_device_uninit(&device);  // harmless, and twice too

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "support/ProgramState.h"
-#include "audio/AudioLayer.h"
-#include "audio/ProcessingCallback.h"
+#include "audio/layer/AudioLayer.h"
+#include "audio/pipeline/ProcessingCallback.h"
 #include "support/FreshProgramState.h"
 #include "support/Signals.h"
 

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "audio/ProcessingState.h"
-#include "audio/SensitivityGate.h"
+#include "audio/pipeline/ProcessingState.h"
+#include "audio/pipeline/SensitivityGate.h"
 #include "callback_blocks.h"
 
 using namespace callback_test;

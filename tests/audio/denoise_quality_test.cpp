@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "support/ProgramState.h"
-#include "audio/NoiseRemoval.h"
-#include "audio/NoiseSuppressor.h"
+#include "audio/pipeline/NoiseRemoval.h"
+#include "audio/pipeline/NoiseSuppressor.h"
 #include "support/SoundFiles.h"
 #include "support/TempDir.h"
 

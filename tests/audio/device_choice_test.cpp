@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "audio/DeviceChoice.h"
+#include "audio/setup/DeviceChoice.h"
 #include "ui/AudioSetupDialog.h"
 
 namespace {

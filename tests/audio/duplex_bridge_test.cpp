@@ -10,9 +10,9 @@
 #include <deque>
 #include <vector>
 
-#include "audio/DriftResampler.h"
-#include "audio/DuplexBridge.h"
-#include "audio/RateController.h"
+#include "audio/bridge/DriftResampler.h"
+#include "audio/bridge/DuplexBridge.h"
+#include "audio/bridge/RateController.h"
 #include "support/Signals.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "audio/FrameRing.h"
+#include "audio/bridge/FrameRing.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "support/ProgramState.h"
-#include "audio/NoiseRemoval.h"
-#include "audio/NoiseSuppressor.h"
-#include "audio/ProcessingCallback.h"
-#include "audio/ProcessingState.h"
+#include "audio/pipeline/NoiseRemoval.h"
+#include "audio/pipeline/NoiseSuppressor.h"
+#include "audio/pipeline/ProcessingCallback.h"
+#include "audio/pipeline/ProcessingState.h"
 #include "support/FreshProgramState.h"
 #include "support/Signals.h"
 

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "support/TempDir.h"
-#include "audio/AudioLayer.h"
+#include "audio/layer/AudioLayer.h"
 
 namespace {
 
@@ -85,7 +85,7 @@ TEST_F(SdlDriver, DummyDuplexRunsTheCallbackOncePerPeriodUntilClosed) {
     EXPECT_LE(audio_device_ring_fill(&device), 6 * device.periodFrames);
 
     audio_device_uninit(&device);
-    EXPECT_EQ(device.sdl, nullptr);
+    EXPECT_EQ(device.duplex, nullptr);
     const uint64_t calls = device.callbacks.load();
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
     EXPECT_EQ(device.callbacks.load(), calls) << "no callback after the device is closed";
@@ -116,7 +116,7 @@ TEST_F(SdlDriver, RefusesChannelCountsOtherThanOneOrTwo) {
     EXPECT_EQ(audio_device_init(&context, &config, &device), kAudioInvalidArgs);
     config = Config(0, 1);
     EXPECT_EQ(audio_device_init(&context, &config, &device), kAudioInvalidArgs);
-    EXPECT_EQ(device.sdl, nullptr);
+    EXPECT_EQ(device.duplex, nullptr);
 }
 
 TEST_F(SdlDriver, AFailedOpenLeavesNothingOpen) {
@@ -127,7 +127,7 @@ TEST_F(SdlDriver, AFailedOpenLeavesNothingOpen) {
     Use("disk");
     const AudioDeviceConfig config = Config(1, 1);
     EXPECT_EQ(audio_device_init(&context, &config, &device), kAudioDeviceOpenFailed);
-    EXPECT_EQ(device.sdl, nullptr);
+    EXPECT_EQ(device.duplex, nullptr);
     EXPECT_NE(audio_device_start(&device), 0);
     audio_device_uninit(&device);
 }

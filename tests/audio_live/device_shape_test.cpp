@@ -10,9 +10,10 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
-#include "audio/AudioLayer.h"
-#include "audio/AudioSetup.h"
+#include "audio/layer/AudioLayer.h"
+#include "audio/setup/AudioSetup.h"
 #include "support/LiveAudio.h"
 #include "support/PrivateSoundServer.h"
 #include "support/ProgramState.h"
@@ -46,6 +47,9 @@ protected:
     void SetUp() override {
         const Shape& shape = GetParam();
         if (!LiveServerWanted(shape.server)) GTEST_SKIP() << "MORAVEL_SOUND_SERVER names another";
+        if (shape.driver.empty() && !live::ServedDirectly(shape.server)) {
+            GTEST_SKIP() << "built without the " << shape.server << " backend";
+        }
         setenv("PULSE_HARNESS_MIC_RATE", std::to_string(shape.micRate).c_str(), 1);
         setenv("PULSE_HARNESS_MIC_CHANNELS", std::to_string(shape.micChannels).c_str(), 1);
         setenv("PULSE_HARNESS_CABLE_RATE", std::to_string(shape.cableRate).c_str(), 1);
@@ -99,7 +103,16 @@ TEST_P(DeviceShape, AToneArrivesAtItsPitchAndUnbroken) {
         AudiblePart(recorder.Stop(), 0.05f, shape.cableRate / 10);
     ASSERT_GT(steady.size(), static_cast<size_t>(0.9 * kToneSeconds * shape.cableRate));
 
-    const double pitch = ToneFrequency(steady, kToneHz, shape.cableRate);
+    // The pitch most of the time: the median of whole seconds, so that a stall's catching up
+    // (a short glide) does not count as a wrong pitch; a device shape the path gets wrong is
+    // off all the time.
+    std::vector<double> seconds;
+    for (size_t from = 0; from + shape.cableRate <= steady.size(); from += shape.cableRate) {
+        seconds.push_back(ToneFrequency(
+            std::vector<float>(steady.begin() + from, steady.begin() + from + shape.cableRate),
+            kToneHz, shape.cableRate));
+    }
+    const double pitch = live::Median(seconds);
     const size_t breaks =
         GroupEvents(ToneBreaks(steady, kToneHz, shape.cableRate), shape.cableRate / 40).size();
     std::printf("[ figures  ] %s: %.2f Hz, %zu breaks in %.0f s; %s\n", Name(shape).c_str(), pitch,

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "support/ProgramState.h"
-#include "audio/AudioSetup.h"
+#include "audio/setup/AudioSetup.h"
 #include "ui/AudioSetupDialog.h"
 #include "config/PortableConfig.h"
 #include "support/ChildProcess.h"

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "support/ProgramState.h"
-#include "audio/AudioLayer.h"
-#include "audio/AudioSetup.h"
-#include "audio/ProcessingCallback.h"
+#include "audio/layer/AudioLayer.h"
+#include "audio/setup/AudioSetup.h"
+#include "audio/pipeline/ProcessingCallback.h"
 
 namespace {
 

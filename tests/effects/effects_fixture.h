@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "support/ProgramState.h"
-#include "audio/ProcessingState.h"
+#include "audio/pipeline/ProcessingState.h"
 #include "support/FreshProgramState.h"
 #include "support/Signals.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/ProcessingCallback.h"
+#include "audio/pipeline/ProcessingCallback.h"
 #include "effects_fixture.h"
 #include "support/SoundFiles.h"
 #include "support/TempDir.h"

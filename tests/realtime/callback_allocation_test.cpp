@@ -14,10 +14,10 @@
 
 #include "allocation_counter.h"
 #include "support/ProgramState.h"
-#include "audio/AudioLayer.h"
-#include "audio/AudioSetup.h"
-#include "audio/DuplexBridge.h"
-#include "audio/ProcessingCallback.h"
+#include "audio/layer/AudioLayer.h"
+#include "audio/setup/AudioSetup.h"
+#include "audio/bridge/DuplexBridge.h"
+#include "audio/pipeline/ProcessingCallback.h"
 #include "support/ProgramState.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <filesystem>
 
 #include "support/ProgramState.h"
-#include "audio/OfflineRender.h"
+#include "audio/render/OfflineRender.h"
 #include "config/PortableConfig.h"
 #include "RenderCommandLine.h"
 #include "config/Settings.h"

@@ -13,7 +13,8 @@
 #include <fstream>
 #include <thread>
 
-#include "audio/ProcessingCallback.h"
+#include "audio/backends/BackendTable.h"
+#include "audio/pipeline/ProcessingCallback.h"
 #include "support/SoundFiles.h"
 
 // libpulse keeps a few small allocations of its client library past SDL's shutdown; they are
@@ -164,6 +165,13 @@ double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const size_t mid = values.size() / 2;
     return values.size() % 2 ? values[mid] : 0.5 * (values[mid - 1] + values[mid]);
+}
+
+bool ServedDirectly(const std::string& server) {
+    for (const AudioBackend* backend : audio_backends()) {
+        if (server == backend->name()) return true;
+    }
+    return false;
 }
 
 AudioDeviceConfig MicrophoneToCable(const AudioContext& context) {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "audio/AudioLayer.h"
-#include "audio/DuplexCounters.h"
+#include "audio/layer/AudioLayer.h"
+#include "audio/bridge/DuplexCounters.h"
 #include "support/PrivateSoundServer.h"
 
 namespace live {
@@ -51,6 +51,9 @@ double ProbeLatencyMs(PrivateSoundServer& server, const std::string& workDir, ui
                       int clicks = 8, size_t minClicks = 6);
 
 double Median(std::vector<double> values);
+
+// Whether the program serves `server` ("pulseaudio", "pipewire") directly: its backend is built.
+bool ServedDirectly(const std::string& server);
 
 // The duplex of the harness: "Microphone" to "Virtual cable" of `context` (listed already), one
 // channel each way, the processing callback. The device pointers are null when a name is not

@@ -3,8 +3,8 @@
 // starts alike whether the cases share a process or run one per process. Includes the
 // declarations of all of them.
 #include "audio/EngineState.h"
-#include "audio/NoiseRemoval.h"
-#include "audio/ProcessingState.h"
+#include "audio/pipeline/NoiseRemoval.h"
+#include "audio/pipeline/ProcessingState.h"
 #include "config/PortableConfig.h"
 #include "config/UserSettings.h"
 #include "effects/EffectState.h"
