@@ -241,8 +241,13 @@ pulse_harness_reload() {
 # Stops the server's processes and starts them again in the same folders, as a new log-in would:
 # what the user's configuration creates comes back, the harness's own devices do not.
 pulse_harness_restart() {
+    pulse_harness_kill "$PULSE_HARNESS_DIR"
+    pulse_harness_resume
+}
+
+# Starts the server again in its folders after pulse_harness_kill.
+pulse_harness_resume() {
     local dir=$PULSE_HARNESS_DIR server=$PULSE_HARNESS_SERVER
-    pulse_harness_kill "$dir"
     "pulse_harness_start_$server" "$dir" || return 1
     local tries=0
     until pactl info >/dev/null 2>&1; do

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "audio/EngineState.h"
+#include "audio/setup/DeviceWatch.h"
 #include "audio/pipeline/NoiseRemoval.h"
 #include "config/PortableConfig.h"
 #include "config/UserSettings.h"
@@ -17,6 +18,7 @@ EffectBassTreble gl_BassTreble_1;
 EffectBassTreble gl_BassTreble_2;
 std::string gl_CurrentCaptureDeviceName;
 std::string gl_CurrentPlaybackDeviceName;
+LostDevice gl_LostDevice;
 std::vector<MenuItem> glMAIN_MENU;
 std::vector<MenuItem> glVOICE_MENU;
 std::vector<MenuItem> glEFFECTS_MENU;

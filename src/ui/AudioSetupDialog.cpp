@@ -5,6 +5,7 @@
 
 #include "audio/setup/AudioSetup.h"
 #include "audio/setup/DeviceChoice.h"
+#include "audio/setup/DeviceWatch.h"
 #include "audio/EngineState.h"
 #include "ui/Banner.h"
 #include "ui/InputCompleteness.h"
@@ -58,6 +59,8 @@ void run_device_dialog(const Term::Terminal& terminal) {
 int RunAudioSetup(const Term::Terminal& terminal, bool useSavedDevices) {
     gl_CurrentCaptureDeviceName.clear();
     gl_CurrentPlaybackDeviceName.clear();
+    // A set-up chosen by hand replaces waiting for a lost device.
+    gl_LostDevice = LostDevice{};
     CloseAudioDevice();
     switch (applicationInit()) {
         case 0:

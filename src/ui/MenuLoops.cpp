@@ -1,9 +1,11 @@
 // The keyboard loops of the main menu and of the sub-menus.
 #include "ui/MenuLoops.h"
 
+#include <chrono>
 #include <cstdio>
 #include <stdexcept>
 
+#include "audio/setup/DeviceWatch.h"
 #include "ui/Commands.h"
 #include "ui/MenuRender.h"
 #include "ui/Menus.h"
@@ -80,6 +82,23 @@ struct ScreenSize {
     }
 };
 
+// Between keys the menus look after the audio devices this often.
+constexpr int kWatchTickMs = 250;
+
+// The next key, or RESIZE, or TICK when the status line changed meanwhile; a tick that changed
+// nothing is not returned.
+int NextKeyOrChange() {
+    for (;;) {
+        const int key = Term::read_key_or_resize(kWatchTickMs);
+        if (key != Term::Key::TICK) return key;
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        if (WatchAudioDevices(static_cast<uint64_t>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(now).count()))) {
+            return key;
+        }
+    }
+}
+
 template <typename Body>
 int ReportingErrors(Body body) {
     try {
@@ -108,8 +127,8 @@ int MENU_MainMenu(std::string title) {
             const int count = static_cast<int>(glMAIN_MENU.size());
             size.refresh();
             menu_render(size.rows, size.cols, glMAIN_MENU, selected, title);
-            const int key = Term::read_key_or_resize();
-            if (key == Term::Key::RESIZE) continue;
+            const int key = NextKeyOrChange();
+            if (key == Term::Key::RESIZE || key == Term::Key::TICK) continue;
             const KeyAction action = ActionFor(key, true);
             if (MoveHighlight(action, count, selected)) continue;
             if (action == KeyAction::Choose && count > 0) RunItem(glMAIN_MENU, selected, 0);
@@ -129,8 +148,8 @@ int MENU_DisplayMenu(std::vector<MenuItem>& items, const std::string& title, boo
             const int count = static_cast<int>(items.size());
             size.refresh();
             menu_render(size.rows, size.cols, items, selected, title);
-            const int key = Term::read_key_or_resize();
-            if (key == Term::Key::RESIZE) continue;
+            const int key = NextKeyOrChange();
+            if (key == Term::Key::RESIZE || key == Term::Key::TICK) continue;
             const KeyAction action = ActionFor(key, false);
             if (MoveHighlight(action, count, selected)) continue;
             switch (action) {

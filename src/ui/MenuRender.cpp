@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "audio/EngineState.h"
+#include "audio/setup/DeviceWatch.h"
 #include "config/UserSettings.h"
 #include "ui/Banner.h"
 #include "ui/terminal/Terminal.h"
@@ -56,6 +57,18 @@ void AppendItemRow(std::string& screen, const MenuItem& item, bool highlighted, 
     screen += "| \n";
 }
 
+// After the device names while a device is gone: which one, and that it is being waited for.
+std::string LostDeviceText(const LostDevice& lost) {
+    switch (lost.what) {
+        case DeviceLoss::none:
+            return "";
+        case DeviceLoss::server:
+            return "  (the sound server is gone: waiting for it to come back)";
+        default:
+            return "  (" + lost.name + " is gone: waiting for it to come back)";
+    }
+}
+
 }  // namespace
 
 std::string menu_compose(int rows, int /*cols*/, const std::vector<MenuItem>& items, int selected,
@@ -81,6 +94,7 @@ std::string menu_compose(int rows, int /*cols*/, const std::vector<MenuItem>& it
     screen += " -> ";
     screen += Term::color(Term::fg::reset);
     screen += gl_CurrentPlaybackDeviceName;
+    screen += LostDeviceText(gl_LostDevice);
 
     // Leave the cursor on the row under the bottom border, where prompts and texts appear.
     screen += Term::move_cursor(kRowsAboveItems + items.size() + 2, 1);

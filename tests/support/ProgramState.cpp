@@ -1,5 +1,7 @@
 #include "ProgramState.h"
 
+#include "audio/setup/DeviceWatch.h"
+
 
 
 void ResetSettings() {
@@ -29,6 +31,7 @@ void ResetProgramState() {
     gl_enable_stereo = false;
     gl_CurrentCaptureDeviceName.clear();
     gl_CurrentPlaybackDeviceName.clear();
+    gl_LostDevice = LostDevice{};
     gl_Working = true;
     ResetProcessingState();
     for (std::vector<MenuItem>* menu :

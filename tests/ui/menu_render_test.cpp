@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "audio/setup/DeviceWatch.h"
+
 #include "UiTestState.h"
 #include "support/ScreenText.h"
 
@@ -128,6 +130,23 @@ TEST(MenuRender, StatusLineOnTheLastRowWithNamesAsStored) {
     screen = menu_compose(5, 20, glMAIN_MENU, 1, "Main menu");
     EXPECT_NE(screen.find("\x1b[5;1H" + longName + "\x1b[92m -> \x1b[39mVirtual cable\x1b[18;1H"),
               std::string::npos);
+}
+
+TEST(MenuRender, AGoneDeviceIsNamedAfterTheDevicesWhileItIsWaitedFor) {
+    ResetUiState();
+    gl_CurrentCaptureDeviceName = "Mic";
+    gl_CurrentPlaybackDeviceName = "Cable";
+    gl_LostDevice = {DeviceLoss::playback, "Cable"};
+    std::string screen = menu_compose(24, 80, glMAIN_MENU, 1, "Main menu");
+    EXPECT_NE(screen.find("\x1b[39mCable  (Cable is gone: waiting for it to come back)\x1b[18;1H"),
+              std::string::npos);
+    gl_LostDevice = {DeviceLoss::server, ""};
+    screen = menu_compose(24, 80, glMAIN_MENU, 1, "Main menu");
+    EXPECT_NE(screen.find("Cable  (the sound server is gone: waiting for it to come back)"),
+              std::string::npos);
+    gl_LostDevice = LostDevice{};
+    screen = menu_compose(24, 80, glMAIN_MENU, 1, "Main menu");
+    EXPECT_NE(screen.find("\x1b[39mCable\x1b[18;1H"), std::string::npos);
 }
 
 TEST(MenuRender, BuildingAgainStartsFromEmptyLabels) {

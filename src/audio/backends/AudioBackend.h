@@ -48,12 +48,18 @@ struct BackendDuplexSpec {
     DuplexTiming timing;
 };
 
+// What a running duplex lost: a device that went away (unplugged, its module unloaded), or the
+// sound server itself.
+enum class DeviceLoss { none, capture, playback, server };
+
 // One open duplex. Destroying it closes both sides and returns when no stream callback can
 // run any more (it may wait for a thread stuck in the sound server: the layer bounds that).
 class BackendDuplex {
 public:
     virtual ~BackendDuplex() = default;
     virtual void start() = 0;
+    // What it lost since it started, as the backend's own reports tell it (any thread).
+    virtual DeviceLoss loss() const = 0;
 };
 
 class AudioBackend {

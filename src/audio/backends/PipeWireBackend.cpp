@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -238,6 +239,18 @@ struct DuplexSpec {
 struct Duplex final : BackendDuplex {
     ~Duplex() override;
     void start() override;
+    DeviceLoss loss() const override { return lost.load(std::memory_order_relaxed); }
+    // A stream or the connection failed while running; the server's loss outweighs a device's.
+    void Lose(DeviceLoss what) {
+        if (started.load(std::memory_order_relaxed) &&
+            lost.load(std::memory_order_relaxed) != DeviceLoss::server) {
+            lost.store(what, std::memory_order_relaxed);
+        }
+    }
+
+    std::atomic<bool> started{false};
+    std::atomic<DeviceLoss> lost{DeviceLoss::none};
+    spa_hook coreListener{};
 
     StreamSink* sink = nullptr;
     pw_thread_loop* loop = nullptr;
@@ -366,18 +379,40 @@ Duplex* Open(const DuplexSpec& spec, StreamSink* sink, std::string& error) {
         return nullptr;
     }
 
+    // A stream whose device goes away is not moved to another one: it fails, or is unlinked.
     static const pw_stream_events captureEvents = [] {
         pw_stream_events events{};
         events.version = PW_VERSION_STREAM_EVENTS;
         events.process = OnCapture;
-        events.state_changed = [](void* data, pw_stream_state, pw_stream_state, const char*) {
-            pw_thread_loop_signal(static_cast<Duplex*>(data)->loop, false);
+        events.state_changed = [](void* data, pw_stream_state, pw_stream_state state, const char*) {
+            auto* duplex = static_cast<Duplex*>(data);
+            if (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED) {
+                duplex->Lose(DeviceLoss::capture);
+            }
+            pw_thread_loop_signal(duplex->loop, false);
         };
         return events;
     }();
     static const pw_stream_events playbackEvents = [] {
         pw_stream_events events = captureEvents;
         events.process = OnPlayback;
+        events.state_changed = [](void* data, pw_stream_state, pw_stream_state state, const char*) {
+            auto* duplex = static_cast<Duplex*>(data);
+            if (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED) {
+                duplex->Lose(DeviceLoss::playback);
+            }
+            pw_thread_loop_signal(duplex->loop, false);
+        };
+        return events;
+    }();
+    // The connection breaks when the daemon goes away (other core errors name objects that went
+    // with a device).
+    static const pw_core_events coreEvents = [] {
+        pw_core_events events{};
+        events.version = PW_VERSION_CORE_EVENTS;
+        events.error = [](void* data, uint32_t id, int, int res, const char*) {
+            if (id == PW_ID_CORE && res == -EPIPE) static_cast<Duplex*>(data)->Lose(DeviceLoss::server);
+        };
         return events;
     }();
 
@@ -385,6 +420,7 @@ Duplex* Open(const DuplexSpec& spec, StreamSink* sink, std::string& error) {
     duplex->core = pw_context_connect(duplex->context, nullptr, 0);
     bool ok = duplex->core != nullptr;
     if (ok) {
+        pw_core_add_listener(duplex->core, &duplex->coreListener, &coreEvents, duplex);
         static std::atomic<uint32_t> opened{0};
         char group[64];
         std::snprintf(group, sizeof group, "moravel-%d-%u", static_cast<int>(getpid()),
@@ -427,6 +463,7 @@ void Duplex::start() {
     // Capture first, so the first playback cycles find captured frames on their way.
     pw_stream_set_active(capture, true);
     pw_stream_set_active(playback, true);
+    started.store(true, std::memory_order_relaxed);
     pw_thread_loop_unlock(loop);
 }
 
@@ -434,10 +471,14 @@ void Duplex::start() {
 Duplex::~Duplex() {
     if (loop != nullptr) {
         pw_thread_loop_lock(loop);
+        started.store(false, std::memory_order_relaxed);
         // Destroying a stream waits for its process callback to finish on the real-time thread.
         if (playback != nullptr) pw_stream_destroy(playback);
         if (capture != nullptr) pw_stream_destroy(capture);
-        if (core != nullptr) pw_core_disconnect(core);
+        if (core != nullptr) {
+            spa_hook_remove(&coreListener);
+            pw_core_disconnect(core);
+        }
         pw_thread_loop_unlock(loop);
         pw_thread_loop_stop(loop);
     }

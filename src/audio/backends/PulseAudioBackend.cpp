@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -222,6 +223,13 @@ struct DuplexSpec {
 struct Duplex final : BackendDuplex {
     ~Duplex() override;
     void start() override;
+    DeviceLoss loss() const override { return lost.load(std::memory_order_relaxed); }
+    // A stream or the connection failed while running; the server's loss outweighs a device's.
+    void Lose(DeviceLoss what) {
+        if (running && lost.load(std::memory_order_relaxed) != DeviceLoss::server) {
+            lost.store(what, std::memory_order_relaxed);
+        }
+    }
 
     StreamSink* sink = nullptr;
     DuplexCounters* counters = nullptr;
@@ -234,6 +242,7 @@ struct Duplex final : BackendDuplex {
     uint32_t blockFrames = 480;
     uint32_t requestFrames = 240;
     bool running = false;  // changed and read with the loop locked
+    std::atomic<DeviceLoss> lost{DeviceLoss::none};
     // Frames written to the playback stream, and what the server last reported it held.
     uint64_t written = 0;
     uint64_t writtenAtRequest = 0;
@@ -355,6 +364,22 @@ void OnUnderflow(pa_stream* stream, void* data) {
     if (operation != nullptr) pa_operation_unref(operation);
 }
 
+// A stream fails when its device goes away (the streams are never moved to another).
+void OnStreamState(pa_stream* stream, void* data) {
+    auto* duplex = static_cast<Duplex*>(data);
+    const pa_stream_state_t state = pa_stream_get_state(stream);
+    if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) {
+        duplex->Lose(stream == duplex->record ? DeviceLoss::capture : DeviceLoss::playback);
+    }
+}
+
+void OnContextState(pa_context* context, void* data) {
+    const pa_context_state_t state = pa_context_get_state(context);
+    if (state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED) {
+        static_cast<Duplex*>(data)->Lose(DeviceLoss::server);
+    }
+}
+
 void OnOverflow(pa_stream*, void* data) {
     static_cast<Duplex*>(data)->counters->serverOverflows.fetch_add(1, std::memory_order_relaxed);
 }
@@ -412,6 +437,9 @@ Duplex* Open(const DuplexSpec& spec, StreamSink* sink, DuplexCounters& counters,
         pa_stream_set_write_callback(duplex->playback, OnWrite, duplex);
         pa_stream_set_underflow_callback(duplex->playback, OnUnderflow, duplex);
         pa_stream_set_overflow_callback(duplex->record, OnOverflow, duplex);
+        pa_stream_set_state_callback(duplex->record, OnStreamState, duplex);
+        pa_stream_set_state_callback(duplex->playback, OnStreamState, duplex);
+        pa_context_set_state_callback(context, OnContextState, duplex);
         // Small pieces each way, asked for explicitly. Captured chunks with the latency
         // adjusted, so that the server sizes its device buffers to match. Playback with early
         // requests: the sink then runs only a request ahead and the reserve stays in this
@@ -480,6 +508,7 @@ Duplex::~Duplex() {
     // the streams gone none can start.
     pa_threaded_mainloop_lock(connection.loop);
     running = false;
+    pa_context_set_state_callback(connection.context, nullptr, nullptr);
     if (report != nullptr) {
         pa_operation_cancel(report);
         pa_operation_unref(report);
@@ -491,6 +520,7 @@ Duplex::~Duplex() {
         pa_stream_set_write_callback(stream, nullptr, nullptr);
         pa_stream_set_underflow_callback(stream, nullptr, nullptr);
         pa_stream_set_overflow_callback(stream, nullptr, nullptr);
+        pa_stream_set_state_callback(stream, nullptr, nullptr);
         pa_stream_disconnect(stream);
         pa_stream_unref(stream);
     }

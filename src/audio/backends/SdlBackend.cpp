@@ -78,6 +78,14 @@ struct SdlDuplex final : BackendDuplex {
         // Capture first, so the first playback chunks find captured frames on their way.
         SDL_PauseAudioDevice(captureId, 0);
         SDL_PauseAudioDevice(playbackId, 0);
+        started = true;
+    }
+    // SDL stops a device it has lost: unplugged, or its sound server gone.
+    DeviceLoss loss() const override {
+        if (!started) return DeviceLoss::none;
+        if (SDL_GetAudioDeviceStatus(captureId) == SDL_AUDIO_STOPPED) return DeviceLoss::capture;
+        if (SDL_GetAudioDeviceStatus(playbackId) == SDL_AUDIO_STOPPED) return DeviceLoss::playback;
+        return DeviceLoss::none;
     }
 
     StreamSink* sink = nullptr;
@@ -85,6 +93,7 @@ struct SdlDuplex final : BackendDuplex {
     uint32_t playbackStride = 4;
     SDL_AudioDeviceID captureId = 0;
     SDL_AudioDeviceID playbackId = 0;
+    bool started = false;
 };
 
 void SDLCALL CaptureCallback(void* userdata, Uint8* stream, int len) {

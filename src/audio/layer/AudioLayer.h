@@ -90,6 +90,10 @@ int audio_device_init(AudioContext* context, const AudioDeviceConfig* config, Au
 int audio_device_start(AudioDevice* device);
 void audio_device_uninit(AudioDevice* device);
 
+// What a running device lost (a side's device went away, or the sound server); none for a
+// device that is not open.
+DeviceLoss audio_device_loss(const AudioDevice* device);
+
 // True when a device could not be closed in time: its backend still holds it, and is not shut
 // down until the process ends.
 bool audio_devices_abandoned();

@@ -208,4 +208,9 @@ uint32_t audio_device_ring_fill(const AudioDevice* device) {
                : 0;
 }
 
+DeviceLoss audio_device_loss(const AudioDevice* device) {
+    return device != nullptr && device->duplex != nullptr ? device->duplex->backend->loss()
+                                                          : DeviceLoss::none;
+}
+
 bool audio_devices_abandoned() { return !abandoned_states().empty(); }

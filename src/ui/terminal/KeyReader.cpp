@@ -57,13 +57,21 @@ bool read_byte(char& byte) {
     }
 }
 
-int read_key_reporting(bool resizes) {
+int read_key_reporting(bool resizes, int tick_ms) {
+    const auto tick_end = std::chrono::steady_clock::now() + std::chrono::milliseconds(tick_ms);
     for (;;) {
         if (const int signal_number = termination_signal()) throw Interrupted(signal_number);
         if (resizes && take_resize()) return Key::RESIZE;
         if (g_pending.empty()) {
+            int wait_ms = -1;
+            if (tick_ms >= 0) {
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    tick_end - std::chrono::steady_clock::now());
+                if (left.count() <= 0) return Key::TICK;
+                wait_ms = static_cast<int>(left.count());
+            }
             char byte;
-            if (wait_for_input(-1) != Wake::Input || !read_byte(byte)) continue;
+            if (wait_for_input(wait_ms) != Wake::Input || !read_byte(byte)) continue;
             g_pending += byte;
         }
         DecodedKey decoded = decode_key(g_pending, true);
@@ -84,9 +92,9 @@ int read_key_reporting(bool resizes) {
 
 }  // namespace
 
-int read_key() { return read_key_reporting(false); }
+int read_key() { return read_key_reporting(false, -1); }
 
-int read_key_or_resize() { return read_key_reporting(true); }
+int read_key_or_resize(int tick_ms) { return read_key_reporting(true, tick_ms); }
 
 void discard_pending_input() {
     g_pending.clear();

@@ -27,6 +27,8 @@ constexpr int END = 1016;
 constexpr int PAGE_UP = 1017;
 constexpr int PAGE_DOWN = 1018;
 constexpr int ESC = 1019;
+// The time asked for passed without a key (only from read_key_or_resize with a tick).
+constexpr int TICK = 1097;
 // The terminal changed size (only from read_key_or_resize).
 constexpr int RESIZE = 1098;
 // Any other key or escape sequence: never a printable character and never one of the above.
@@ -74,8 +76,9 @@ private:
 // Blocks until one key arrives and returns its code (printable keys as their character).
 // Throws Interrupted when a signal asked the program to end.
 int read_key();
-// The same, but returns Key::RESIZE as soon as the terminal has changed size.
-int read_key_or_resize();
+// The same, but returns Key::RESIZE as soon as the terminal has changed size, and, with a tick,
+// Key::TICK when that many milliseconds passed without a key.
+int read_key_or_resize(int tick_ms = -1);
 // How many size changes read_key_or_resize has reported so far. A screen that lay under
 // another one compares it with its own count: the other screen may have taken the change.
 unsigned resize_count();
