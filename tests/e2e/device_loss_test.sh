@@ -2,88 +2,36 @@
 # The whole program in tmux against a private sound server (PULSE_HARNESS_SERVER: pulseaudio,
 # the default, or pipewire; with MORAVEL_E2E_SDL_DRIVER set, through that SDL driver) while its
 # devices go away and come back: the cable's sink unloaded and loaded again, then the server
-# stopped and started again. The status line says what is gone within 2 s, the sound is back within 2 s of the
-# device's return with no key pressed, the settings keep the device names, and Exit still ends
-# the program in time.
+# stopped and started again. The status line says what is gone within 2 s, the sound is back
+# within 2 s of the device's return with no key pressed, the settings keep the device names,
+# and Exit still ends the program in time.
 # Usage: bash device_loss_test.sh BUILD_DIR     (exit 77 = skipped)
 set -uo pipefail
 
-build_dir=${1:?usage: device_loss_test.sh BUILD_DIR}
-source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-program="$build_dir/mvconsole"
-[ -d "$build_dir" ] && program="$(cd "$build_dir" && pwd)/mvconsole"
+# shellcheck source=program_session.sh
+source "$(dirname "${BASH_SOURCE[0]}")/program_session.sh"
 
-for tool in tmux sox awk; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "SKIPPED: $tool is not installed (needed for the end-to-end test)"
-        exit 77
-    fi
-done
-if [ ! -x "$program" ]; then
-    echo "SKIPPED: $program is not built"
-    exit 77
-fi
-
-# shellcheck source=../../scripts/pulse-harness.sh
-source "$source_dir/scripts/pulse-harness.sh"
-server=${PULSE_HARNESS_SERVER:-pulseaudio}
-if ! pulse_harness_check "$server" 2>/dev/null; then
-    echo "SKIPPED: the tools of a private $server server are not installed"
-    exit 77
-fi
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/moravel-e2e.XXXXXX")
-socket="moravel-e2e-$$"
-tmux_() { tmux -L "$socket" "$@"; }
-cleanup() {
-    tmux_ kill-server >/dev/null 2>&1
-    pulse_harness_stop
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAILED: $*"
-    echo "---- screen ----"
-    tmux_ capture-pane -p -t app 2>/dev/null
-    if [ -s "$work/stderr.txt" ]; then
-        echo "---- standard error of the program ----"
-        head -c 4000 "$work/stderr.txt"
-    fi
-    exit 1
-}
-
-screen() { tmux_ capture-pane -p -t app; }
 status_line() { screen | grep -F -- " -> " | tail -n 1; }
 
 # Seconds since the epoch, with a fraction (portable: no date +%N).
 now() { perl -MTime::HiRes=time -e 'printf "%.2f\n", time'; }
 
-# Waits up to $2 seconds (default 10) until the status line shows the text; how long it took
-# goes to $waited.
+# Waits up to $1 seconds until the command $2... succeeds; how long it took goes to $waited.
 waited=
-wait_status() {
-    local text=$1 limit=${2:-10} start
-    start=$(now)
-    until status_line | grep -qF -- "$text"; do
-        awk -v s="$start" -v n="$(now)" -v l="$limit" 'BEGIN { exit !(n - s > l) }' &&
-            fail "the status line never showed within $limit s: $text"
-        sleep 0.1
-    done
-    waited=$(awk -v s="$start" -v n="$(now)" 'BEGIN { printf "%.1f", n - s }')
-}
-
-# Waits up to $1 seconds until the status line names the devices and nothing is gone.
-wait_status_normal() {
+wait_until() {
     local limit=$1 start
+    shift
     start=$(now)
-    until status_line | grep -qF "Microphone -> Virtual cable" && ! status_line | grep -qF "gone"; do
+    until "$@"; do
         awk -v s="$start" -v n="$(now)" -v l="$limit" 'BEGIN { exit !(n - s > l) }' &&
-            fail "the status line was not back to normal within $limit s"
+            fail "not within $limit s: $*"
         sleep 0.1
     done
     waited=$(awk -v s="$start" -v n="$(now)" 'BEGIN { printf "%.1f", n - s }')
 }
+status_shows() { status_line | grep -qF -- "$1"; }
+status_normal() { status_shows "Microphone -> Virtual cable" && ! status_shows "gone"; }
+program_ended() { screen | grep -qF "EXIT STATUS 0"; }
 
 # Plays a 440 Hz tone into the fake mic and prints the loudest frequency on the cable.
 cable_pitch() {
@@ -129,9 +77,6 @@ expect_sound() {
     echo "$1: tone on the cable at $pitch Hz, $breaks breaks"
 }
 
-pulse_harness_start "$server" || fail "the private $server server did not start"
-printf 'leak:libpulse.so\nleak:libpipewire-0.3.so\nleak:libspa-\n' >"$work/lsan.supp"
-export LSAN_OPTIONS="suppressions=$work/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 sox -n -r 48000 -c 1 -b 16 "$work/tone.wav" synth 1.5 sine 440 vol 0.5 ||
     fail "sox could not make the test tone"
 driver=${MORAVEL_E2E_SDL_DRIVER:-}
@@ -140,48 +85,40 @@ driver=${MORAVEL_E2E_SDL_DRIVER:-}
 printf 'ENABLED=0\nDEVICE_CAPTURE_IDX=0\nDEVICE_PLAYBACK_IDX=0\nENABLE_STEREO=0\nDEVICE_CAPTURE_NAME=Microphone\nDEVICE_PLAYBACK_NAME=Virtual cable\n' \
     >"$work/MVConsole.ini"
 
-tmux_ new-session -d -s app -x 100 -y 30 -c "$work" \
-    "env PULSE_SERVER='$PULSE_SERVER' PULSE_COOKIE='$PULSE_COOKIE' \
-     SDL_AUDIODRIVER='$driver' XDG_RUNTIME_DIR='$XDG_RUNTIME_DIR' \
-     PIPEWIRE_RUNTIME_DIR='${PIPEWIRE_RUNTIME_DIR:-}' LSAN_OPTIONS='$LSAN_OPTIONS' \
-     '$program' 2>'$work/stderr.txt'; echo \"EXIT STATUS \$?\"; sleep 600"
+start_program "$driver"
 
-wait_status_normal 10
+wait_until 10 status_normal
 expect_sound "at the start"
 
 # The cable goes away, and comes back.
 pulse_harness_unload cable || fail "the cable could not be unloaded"
-wait_status "Virtual cable is gone" 2
+wait_until 2 status_shows "Virtual cable is gone"
 echo "cable unloaded: shown after $waited s: $(status_line)"
 sleep 1
 pulse_harness_reload cable || fail "the cable could not be loaded again"
-wait_status_normal 2
+wait_until 2 status_normal
 echo "cable back: the status line normal after $waited s"
 expect_sound "after the cable came back"
 
 # The server goes away, and starts again; the devices are made again as a log-in would.
 pulse_harness_kill "$PULSE_HARNESS_DIR"
-wait_status "the sound server is gone" 2
+wait_until 2 status_shows "the sound server is gone"
 echo "server stopped: shown after $waited s: $(status_line)"
 sleep 1
 pulse_harness_resume || fail "the server did not start again"
 pulse_harness_load_mic && pulse_harness_load_cable || fail "the devices could not be made again"
-wait_status_normal 2
+wait_until 2 status_normal
 echo "server back: the status line normal after $waited s"
 expect_sound "after the server came back"
 
 # The cable goes away again, and the program is ended while it waits.
 pulse_harness_unload cable || fail "the cable could not be unloaded"
-wait_status "Virtual cable is gone" 2
-start=$(now)
+wait_until 2 status_shows "Virtual cable is gone"
 tmux_ send-keys -t app q
 sleep 0.3
 tmux_ send-keys -t app y
-until screen | grep -qF "EXIT STATUS 0"; do
-    awk -v s="$start" -v n="$(now)" 'BEGIN { exit !(n - s > 5) }' && fail "Exit took over 5 s"
-    sleep 0.1
-done
-echo "Exit while waiting for the cable: $(awk -v s="$start" -v n="$(now)" 'BEGIN { printf "%.1f", n - s }') s"
+wait_until 5 program_ended
+echo "Exit while waiting for the cable: $waited s after the answer"
 for line in "DEVICE_CAPTURE_NAME=Microphone" "DEVICE_PLAYBACK_NAME=Virtual cable"; do
     grep -qx -- "$line" "$work/MVConsole.ini" ||
         fail "MVConsole.ini lacks $line: $(tr '\n' ' ' <"$work/MVConsole.ini")"

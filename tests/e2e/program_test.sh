@@ -5,67 +5,8 @@
 # Usage: bash program_test.sh BUILD_DIR     (exit 77 = skipped)
 set -uo pipefail
 
-build_dir=${1:?usage: program_test.sh BUILD_DIR}
-source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-program="$build_dir/mvconsole"
-[ -d "$build_dir" ] && program="$(cd "$build_dir" && pwd)/mvconsole"
-
-for tool in tmux sox awk; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "SKIPPED: $tool is not installed (needed for the end-to-end test)"
-        exit 77
-    fi
-done
-if [ ! -x "$program" ]; then
-    echo "SKIPPED: $program is not built"
-    exit 77
-fi
-
-# shellcheck source=../../scripts/pulse-harness.sh
-source "$source_dir/scripts/pulse-harness.sh"
-server=${PULSE_HARNESS_SERVER:-pulseaudio}
-if ! pulse_harness_check "$server" 2>/dev/null; then
-    echo "SKIPPED: the tools of a private $server server are not installed"
-    exit 77
-fi
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/moravel-e2e.XXXXXX")
-socket="moravel-e2e-$$"
-tmux_() { tmux -L "$socket" "$@"; }
-cleanup() {
-    tmux_ kill-server >/dev/null 2>&1
-    pulse_harness_stop
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAILED: $*"
-    echo "---- screen ----"
-    tmux_ capture-pane -p -t app 2>/dev/null
-    if [ -s "$work/stderr.txt" ]; then
-        echo "---- standard error of the program ----"
-        head -c 4000 "$work/stderr.txt"
-    fi
-    exit 1
-}
-
-screen() { tmux_ capture-pane -p -t app; }
-
-# Waits until the screen shows the text (fixed string).
-wait_for() {
-    local text=$1 tries=0
-    until screen | grep -qF -- "$text"; do
-        tries=$((tries + 1))
-        [ "$tries" -gt 100 ] && fail "the screen never showed: $text"
-        sleep 0.1
-    done
-}
-
-keys() {
-    tmux_ send-keys -t app "$@"
-    sleep 0.25
-}
+# shellcheck source=program_session.sh
+source "$(dirname "${BASH_SOURCE[0]}")/program_session.sh"
 
 # The listed index of a device in the dialog, from a line "    N: name".
 device_index() {
@@ -94,19 +35,9 @@ loudest_frequency() {
              END { for (f in power) if (power[f] > best) { best = power[f]; at = f }; print at }'
 }
 
-pulse_harness_start "$server" || fail "the private $server server did not start"
-# In sanitizer builds: the sound servers' client libraries (libpulse under SDL, libpipewire)
-# leave a few allocations of their own behind at exit; they are not the program's.
-printf 'leak:libpulse.so\nleak:libpipewire-0.3.so\nleak:libspa-\n' >"$work/lsan.supp"
-export LSAN_OPTIONS="suppressions=$work/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 sox -n -r 48000 -c 1 -b 16 "$work/tone.wav" synth 2 sine 220 vol 0.5 ||
     fail "sox could not make the test tone"
-
-tmux_ new-session -d -s app -x 100 -y 40 -c "$work" \
-    "env PULSE_SERVER='$PULSE_SERVER' PULSE_COOKIE='$PULSE_COOKIE' \
-     SDL_AUDIODRIVER='$SDL_AUDIODRIVER' XDG_RUNTIME_DIR='$XDG_RUNTIME_DIR' \
-     PIPEWIRE_RUNTIME_DIR='${PIPEWIRE_RUNTIME_DIR:-}' LSAN_OPTIONS='$LSAN_OPTIONS' \
-     '$program' 2>'$work/stderr.txt'; echo \"EXIT STATUS \$?\"; sleep 600"
+start_program "$SDL_AUDIODRIVER"
 
 # The device dialog of a first start.
 wait_for "Select capture device["

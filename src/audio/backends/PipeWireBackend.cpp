@@ -264,6 +264,13 @@ struct Duplex final : BackendDuplex {
     uint32_t playbackStride = 4;
 };
 
+// A stream whose device goes away is not moved to another one: it fails, or is unlinked. Any
+// change also wakes an open that waits for the streams to connect.
+void OnStreamState(Duplex* duplex, pw_stream_state state, DeviceLoss side) {
+    if (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED) duplex->Lose(side);
+    pw_thread_loop_signal(duplex->loop, false);
+}
+
 void OnCapture(void* data) {
     auto* duplex = static_cast<Duplex*>(data);
     // After a cycle this thread was too late for, more than one buffer waits: take them all,
@@ -379,17 +386,12 @@ Duplex* Open(const DuplexSpec& spec, StreamSink* sink, std::string& error) {
         return nullptr;
     }
 
-    // A stream whose device goes away is not moved to another one: it fails, or is unlinked.
     static const pw_stream_events captureEvents = [] {
         pw_stream_events events{};
         events.version = PW_VERSION_STREAM_EVENTS;
         events.process = OnCapture;
         events.state_changed = [](void* data, pw_stream_state, pw_stream_state state, const char*) {
-            auto* duplex = static_cast<Duplex*>(data);
-            if (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED) {
-                duplex->Lose(DeviceLoss::capture);
-            }
-            pw_thread_loop_signal(duplex->loop, false);
+            OnStreamState(static_cast<Duplex*>(data), state, DeviceLoss::capture);
         };
         return events;
     }();
@@ -397,11 +399,7 @@ Duplex* Open(const DuplexSpec& spec, StreamSink* sink, std::string& error) {
         pw_stream_events events = captureEvents;
         events.process = OnPlayback;
         events.state_changed = [](void* data, pw_stream_state, pw_stream_state state, const char*) {
-            auto* duplex = static_cast<Duplex*>(data);
-            if (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED) {
-                duplex->Lose(DeviceLoss::playback);
-            }
-            pw_thread_loop_signal(duplex->loop, false);
+            OnStreamState(static_cast<Duplex*>(data), state, DeviceLoss::playback);
         };
         return events;
     }();
