@@ -59,6 +59,12 @@ int MoravelConsoleMain() {
 
     goodbye = BuildGoodbyeText(ElapsedMinutes(difftime(endTime, startTime)));
     Term::write(goodbye);
+    if (!PortableSaveProblem().empty()) {
+        // Said again where it stays readable once the screens are gone.
+        std::fprintf(stderr, "%s\n",
+                     UnsavedSettingsNotice(glPortableConfiguration, PortableSaveProblem()).c_str());
+        std::fflush(stderr);
+    }
     if (endingSignal != 0) {
         // Ended by the signal, as whoever sent it expects to see.
         std::signal(endingSignal, SIG_DFL);

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include <fcntl.h>
@@ -60,11 +61,31 @@ bool WriteInPlace(const std::string& path, const std::string& contents) {
     return (close(fd) == 0) && written;
 }
 
+// Makes sure the disk has room for `length` bytes of the file before any is written. Linux
+// reserves the room without changing the file's size; macOS likewise; elsewhere the file grows
+// to the length at once (its old text then ends in zeros until it is overwritten).
+bool ReserveRoom(int fd, off_t length) {
+#if defined(__linux__)
+    return fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, length) == 0;
+#elif defined(__APPLE__)
+    fstore_t store{};
+    store.fst_flags = F_ALLOCATEALL;
+    store.fst_posmode = F_PEOFPOSMODE;
+    store.fst_offset = 0;
+    store.fst_length = length;
+    return fcntl(fd, F_PREALLOCATE, &store) != -1;
+#else
+    const int error = posix_fallocate(fd, 0, length);
+    if (error != 0) errno = error;
+    return error == 0;
+#endif
+}
+
 // Overwrites a regular file where it stands, only once the disk has room for the whole text: a
 // file that cannot be written whole is never cut short.
 bool OverwriteWhole(int fd, const struct stat& existing, const std::string& contents) {
     const off_t length = static_cast<off_t>(contents.size());
-    if (length > existing.st_size && fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, length) != 0) {
+    if (length > existing.st_size && !ReserveRoom(fd, length)) {
         return false;  // no room (or no way to be sure of it): the old file stays
     }
     size_t done = 0;
@@ -108,7 +129,10 @@ void KeepOwner(int fd, const struct stat& original) {
 
 }  // namespace
 
-bool ReplaceFileContents(const std::string& path, const std::string& contents) {
+namespace {
+
+// The replacement itself; on failure errno says why.
+bool Replace(const std::string& path, const std::string& contents) {
     const std::string target = ResolveLinks(path);
 
     struct stat existing {};
@@ -155,4 +179,14 @@ bool ReplaceFileContents(const std::string& path, const std::string& contents) {
     // The folder is not flushed: after a power cut the rename may be undone, which brings back
     // the previous complete file, never a partial one.
     return true;
+}
+
+}  // namespace
+
+bool ReplaceFileContents(const std::string& path, const std::string& contents,
+                         std::string* reason) {
+    errno = 0;
+    if (Replace(path, contents)) return true;
+    if (reason != nullptr) *reason = errno != 0 ? std::strerror(errno) : "the file could not be written";
+    return false;
 }

@@ -10,5 +10,6 @@
 // not allow a temporary file (no permission, no inodes left), the file is overwritten in place,
 // but only once the disk has room for the whole text: it is never left cut short. A target that
 // is not a regular file (a device, a pipe) is written as it is. Returns true when the whole text
-// reached the file.
-bool ReplaceFileContents(const std::string& path, const std::string& contents);
+// reached the file; otherwise `reason`, when given, says why (the system's words).
+bool ReplaceFileContents(const std::string& path, const std::string& contents,
+                         std::string* reason = nullptr);

@@ -25,6 +25,9 @@ constexpr off_t kLargestFileBytes = 1 << 20;
 
 // Set when the file exists but could not be read: it is then never written over.
 std::string s_readProblem;
+// Why the last write failed (empty after one that succeeded), and how many have failed.
+std::string s_saveProblem;
+unsigned s_saveFailures = 0;
 
 // A line holds key "=" value, split at its last "="; a line without one, or whose last "=" is
 // its first character, is skipped. Trailing line feeds are dropped, nothing else is trimmed.
@@ -53,6 +56,8 @@ void ConfigPortableApplication() {
     if (path.empty() || path.back() != '/') path += '/';
     path += kConfigFileName;
     glPortableConfiguration = path;
+    s_saveProblem.clear();
+    s_saveFailures = 0;
     Portable_ReadConfiguration();
 }
 
@@ -106,9 +111,18 @@ void Portable_SaveConfiguration() {
     // The user's settings are in a file this run could not read: it stays as it is.
     if (!s_readProblem.empty()) return;
     std::lock_guard<std::mutex> lock(m_CriticalPortableSave);
-    // A file that cannot be written keeps its old contents; the list keeps the change.
-    ReplaceFileContents(glPortableConfiguration, FormatConfigList());
+    // A file that cannot be written keeps its old contents; the list keeps the change, and the
+    // reason is kept for the user.
+    if (ReplaceFileContents(glPortableConfiguration, FormatConfigList(), &s_saveProblem)) {
+        s_saveProblem.clear();
+    } else {
+        ++s_saveFailures;
+    }
 }
+
+const std::string& PortableSaveProblem() { return s_saveProblem; }
+
+unsigned PortableSaveFailures() { return s_saveFailures; }
 
 int Portable_HasValue(std::string key) {
     for (size_t i = 0; i < gl_PortableConfig.size(); ++i) {

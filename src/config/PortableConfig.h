@@ -25,6 +25,10 @@ bool ReadConfigItems(const std::string& path, std::vector<PortableItem>& items,
                      std::string& problem);
 void Portable_ReadConfiguration();
 void Portable_SaveConfiguration();
+// Why the last write of the settings file failed; empty when it succeeded (or none was made).
+const std::string& PortableSaveProblem();
+// How many writes of the settings file have failed in this run.
+unsigned PortableSaveFailures();
 int Portable_HasValue(std::string key);
 std::string PortableReadConfigKey(std::string key, std::string defaultValue);
 bool PortableSaveConfigKey(std::string key, std::string value);

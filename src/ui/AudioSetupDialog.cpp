@@ -92,7 +92,11 @@ int RunAudioSetup(const Term::Terminal& terminal, bool useSavedDevices) {
     }
 
     const int result = OpenChosenDevices();
-    if (result != 0) Term::write("\nCannot init audio device!");
+    if (result != 0) {
+        Term::write("\nCannot init audio device!");
+        // The sound system's own reason, on a line of its own.
+        if (!gl_context.lastError.empty()) Term::write("\n" + gl_context.lastError);
+    }
     return result;
 }
 

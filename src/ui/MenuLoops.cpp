@@ -8,6 +8,7 @@
 #include "audio/setup/DeviceWatch.h"
 #include "ui/Commands.h"
 #include "ui/MenuRender.h"
+#include "ui/Notice.h"
 #include "ui/Menus.h"
 #include "ui/terminal/Terminal.h"
 
@@ -125,6 +126,7 @@ int MENU_MainMenu(std::string title) {
         int selected = 1;
         while (gl_Working) {
             const int count = static_cast<int>(glMAIN_MENU.size());
+            TellUnsavedSettings();
             size.refresh();
             menu_render(size.rows, size.cols, glMAIN_MENU, selected, title);
             const int key = NextKeyOrChange();
@@ -146,6 +148,7 @@ int MENU_DisplayMenu(std::vector<MenuItem>& items, const std::string& title, boo
         int selected = 1;
         for (;;) {
             const int count = static_cast<int>(items.size());
+            TellUnsavedSettings();
             size.refresh();
             menu_render(size.rows, size.cols, items, selected, title);
             const int key = NextKeyOrChange();

@@ -4,14 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sched.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -41,12 +45,21 @@ protected:
         setenv("SDL_DISKAUDIOFILE", (dir / "out.raw").c_str(), 1);
     }
 
-    // The program as a user starts it, in the test's folder.
-    std::unique_ptr<MenuProgram> Start() {
-        auto program = std::make_unique<MenuProgram>(InDirectory(dir.path(), [] {
+    // The program as a user starts it, in the test's folder, or in `folder` after `prepare` made
+    // it (a non-zero result from `prepare` ends the child with it instead); `check`, when given,
+    // looks at the folder afterwards and its non-zero result becomes the child's.
+    std::unique_ptr<MenuProgram> Start(const std::function<int()>& prepare = nullptr,
+                                       const std::string& folder = "",
+                                       const std::function<int()>& check = nullptr) {
+        auto program = std::make_unique<MenuProgram>(InDirectory(dir.path(), [=] {
             const rlimit noCore{0, 0};  // the fatal-signal case leaves no core file behind
             setrlimit(RLIMIT_CORE, &noCore);
-            return MoravelConsoleMain();
+            if (prepare) {
+                if (const int failed = prepare()) return failed;
+                if (chdir(folder.c_str()) != 0) return 78;
+            }
+            const int result = MoravelConsoleMain();
+            return result == 0 && check ? check() : result;
         }));
         return program;
     }
@@ -213,4 +226,62 @@ TEST_F(WholeProgram, ASettingsFileThatCannotBeReadIsSaidAndKeptAsItIs) {
     struct stat st {};
     ASSERT_EQ(lstat((dir / "MVConsole.ini").c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// A folder whose settings cannot be written: a small file system that is full, or one mounted
+// read-only (root, as the tests may be, writes anywhere else). Both made in a mount namespace
+// of the child's own.
+TEST_F(WholeProgram, SettingsThatCannotBeSavedAreSaidAndTheFileKeepsWhatItHeld) {
+    // Two pages of a small file system, all but full: any key the program adds needs a third.
+    std::string before = kSavedDevices + "ENABLED=1\nVOICE_EFFECT=8\nNOTE=";
+    before += std::string(8185 - before.size(), 'n') + "\n";
+    for (const bool readOnly : {false, true}) {
+        SCOPED_TRACE(readOnly ? "read-only folder" : "full disk");
+        auto program = Start(
+            [&] {
+                if ((mkdir("small", 0755) != 0 && errno != EEXIST) || unshare(CLONE_NEWNS) != 0 ||
+                    mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                    mount("tmpfs", "small", "tmpfs", 0, "size=64k,nr_inodes=16") != 0) {
+                    return 77;
+                }
+                std::ofstream("small/MVConsole.ini") << before;
+                if (readOnly) {
+                    return mount(nullptr, "small", nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0
+                               ? 77
+                               : 0;
+                }
+                // Every inode taken, and every block: no temporary file, no room for more.
+                for (int i = 0; i < 64; ++i) std::ofstream("small/fill" + std::to_string(i));
+                std::ofstream fill("small/fill0", std::ios::app);
+                const std::string block(4096, 'f');
+                for (int i = 0; i < 64 && fill; ++i) fill << block << std::flush;
+                return 0;
+            },
+            "small",
+            [&] {
+                std::ifstream in("MVConsole.ini");
+                const std::string now((std::istreambuf_iterator<char>(in)),
+                                      std::istreambuf_iterator<char>());
+                return now == before ? 0 : 3;
+            });
+        // The first key the program writes (a setting the file lacks) fails, and says so.
+        const bool told = program->wait_for("could not be saved to ");
+        if (!told && program->output().find("RESULT") == std::string::npos &&
+            program->finish() == 77) {
+            GTEST_SKIP() << "mounting a tmpfs is not allowed here";
+        }
+        ASSERT_TRUE(told) << program->output();
+        ASSERT_TRUE(program->wait_for(readOnly ? "(Read-only file system)" : "(No space left on device)"));
+        ASSERT_TRUE(program->wait_for("the file still holds what it held before."));
+        ASSERT_TRUE(program->wait_for("Press any key to continue."));
+        program->type(" ");
+        ASSERT_TRUE(AtMainMenu(*program));
+        program->type("q");
+        ASSERT_TRUE(program->wait_for("Quit? [Y/n]: "));
+        program->type("y");
+        // Once more after the screens are gone, where it stays.
+        ASSERT_TRUE(program->wait_for("Bye!"));
+        ASSERT_TRUE(program->wait_for("could not be saved to "));
+        EXPECT_EQ(program->finish(), 0) << "3: the file did not keep what it held";
+    }
 }

@@ -186,7 +186,9 @@ TEST(AudioSetup, AFailedOpenAfterARunningDeviceLeavesNothingRunningAndReleasesOn
     }), kScreen);
     ASSERT_TRUE(pty.wait_for(Outcome(0, 1, kDummyCapture, kDummyPlayback, 0, 1, 1)));
     const std::string saved = dir.Read("MVConsole.ini");
-    ASSERT_TRUE(pty.wait_for("\nCannot init audio device!\n\nPress any key to continue."));
+    // The sound system's reason follows on the next line.
+    ASSERT_TRUE(pty.wait_for("\nCannot init audio device!\nSDL: Couldn't open " + missing +
+                             "\n\nPress any key to continue."));
     EXPECT_EQ(pty.output().find("RESULT rc=-4"), std::string::npos)
         << "the reason stays on screen until a key is pressed";
     pty.type(" ");
