@@ -316,15 +316,18 @@ pulse_harness_unprobe() {
 # True while the process runs; a zombie child of this shell counts as ended.
 pulse_harness_alive() {
     local state
-    state=$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) || return 1
-    [ -n "$state" ] && [ "$state" != Z ]
+    state=$(ps -o stat= -p "$1" 2>/dev/null | tr -d " ") || return 1
+    [ -n "$state" ] && [ "${state#Z}" = "$state" ]
 }
 
 # Ends the server's processes (last started first) and keeps its folder.
 pulse_harness_kill() {
     local dir=$1
     local -a pids=()
-    if [ -n "$dir" ] && [ -f "$dir/pids" ]; then mapfile -t pids <"$dir/pids"; fi
+    local line
+    if [ -n "$dir" ] && [ -f "$dir/pids" ]; then
+        while read -r line; do pids+=("$line"); done <"$dir/pids"
+    fi
     local pid index
     # Last started first: the pulse server, the session manager, pipewire, the bus.
     for ((index = ${#pids[@]} - 1; index >= 0; index--)); do

@@ -1,7 +1,26 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Moravel needs to build, run and test.
-# Safe to run again: when everything is present it returns at once without touching apt.
+# Installs the packages Moravel needs to build, run and test: Debian's with apt, or on macOS
+# Homebrew's formulae.
+# Safe to run again: when everything is present it returns at once without touching either.
 set -euo pipefail
+
+if [ "$(uname -s)" = Darwin ]; then
+    formulae=(sdl2 sound-touch speexdsp libsndfile googletest google-benchmark pkgconf cmake)
+    if ! command -v brew >/dev/null 2>&1; then
+        echo "Moravel needs Homebrew (https://brew.sh) on macOS, then:" >&2
+        echo "  brew install ${formulae[*]}" >&2
+        exit 1
+    fi
+    missing=()
+    for formula in "${formulae[@]}"; do
+        brew list --versions "$formula" >/dev/null 2>&1 || missing+=("$formula")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "Installing: ${missing[*]}"
+        brew install "${missing[@]}"
+    fi
+    exit 0
+fi
 
 packages=(
   build-essential cmake pkg-config
@@ -9,7 +28,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   pulseaudio pulseaudio-utils pipewire pipewire-pulse pipewire-bin wireplumber dbus
-  tmux sox espeak-ng
+  tmux sox espeak-ng procps
 )
 
 missing=()

@@ -28,7 +28,19 @@ usage() {
     exit 2
 }
 
+# macOS has no PulseAudio to make a cable in: a loopback driver adds one.
+macos_cable() {
+    say "On macOS the virtual cable is a loopback audio driver, installed once:"
+    say "  brew install --cask blackhole-2ch"
+    say "(or any loopback driver). It adds an output and an input named \"BlackHole 2ch\": choose"
+    say "the output as Moravel's playback device, and the input as the microphone in the chat,"
+    say "recording or streaming app. The driver is removed with"
+    say "  brew uninstall --cask blackhole-2ch"
+    exit 1
+}
+
 need_server() {
+    [ "$(uname -s)" = Darwin ] && macos_cable
     command -v pactl >/dev/null 2>&1 ||
         fail "pactl is missing; it comes with the package pulseaudio-utils (sudo apt install pulseaudio-utils)"
     server_info=$(pactl info 2>/dev/null) ||

@@ -6,7 +6,9 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#if defined(__linux__)
 #include <sys/inotify.h>
+#endif
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -81,11 +83,16 @@ inline int RunUnprivileged(const std::function<int()>& body) {
 // Counts renames onto one name in a folder: each replacement of the settings file is one.
 class ReplacementWatch {
 public:
+    // Linux only (inotify); elsewhere ok() is false and the cases that need it skip.
     ReplacementWatch(const std::string& dir, std::string name) : name_(std::move(name)) {
+#if defined(__linux__)
         fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         // The rename's "moved from" half sits between two "moved to" events of the same name,
         // so the kernel cannot fold them into one.
         if (fd_ >= 0) inotify_add_watch(fd_, dir.c_str(), IN_MOVED_FROM | IN_MOVED_TO);
+#else
+        (void)dir;
+#endif
     }
     ~ReplacementWatch() {
         if (fd_ >= 0) close(fd_);
@@ -98,6 +105,7 @@ public:
     // Replacements seen since the last call.
     int Take() {
         int count = 0;
+#if defined(__linux__)
         alignas(inotify_event) char buffer[64 * 1024];
         for (;;) {
             const ssize_t length = read(fd_, buffer, sizeof buffer);
@@ -108,6 +116,7 @@ public:
                 at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
             }
         }
+#endif
         return count;
     }
 

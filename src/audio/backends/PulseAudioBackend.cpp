@@ -390,6 +390,7 @@ void OnOverflow(pa_stream*, void* data) {
 void RaisePriority(pa_threaded_mainloop*, void*) {
     sched_param param{};
     param.sched_priority = kStreamThreadPriority;
+#if defined(__linux__)
     if (pthread_setschedparam(pthread_self(), SCHED_RR | SCHED_RESET_ON_FORK, &param) == 0) return;
     const Sint64 thread = gettid();
     if (SDL_LinuxSetThreadPriorityAndPolicy(thread, SDL_THREAD_PRIORITY_TIME_CRITICAL, SCHED_RR) ==
@@ -397,6 +398,13 @@ void RaisePriority(pa_threaded_mainloop*, void*) {
         return;
     }
     SDL_LinuxSetThreadPriorityAndPolicy(thread, SDL_THREAD_PRIORITY_TIME_CRITICAL, SCHED_OTHER);
+#else
+    // Elsewhere (a PulseAudio server on a BSD) the portable call, and SDL's own way when it
+    // is refused.
+    if (pthread_setschedparam(pthread_self(), SCHED_RR, &param) != 0) {
+        SDL_SetThreadPriority(SDL_THREAD_PRIORITY_TIME_CRITICAL);
+    }
+#endif
 }
 
 pa_stream* NewStream(pa_context* context, bool capture, uint32_t channels, uint32_t rate) {

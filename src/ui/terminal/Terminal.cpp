@@ -109,7 +109,14 @@ bool is_one_of(int signal_number, const int* list, size_t count) {
 
 void create_wakeup_pipe() {
     if (g_wakeup[0] >= 0) return;
-    if (pipe2(g_wakeup, O_CLOEXEC | O_NONBLOCK) != 0) g_wakeup[0] = g_wakeup[1] = -1;
+    if (pipe(g_wakeup) != 0) {
+        g_wakeup[0] = g_wakeup[1] = -1;
+        return;
+    }
+    for (const int fd : g_wakeup) {
+        fcntl(fd, F_SETFD, FD_CLOEXEC);
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    }
 }
 
 // Handlers someone else installed (or an inherited "ignore") are left alone.
