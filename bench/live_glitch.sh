@@ -1,23 +1,26 @@
 #!/usr/bin/env bash
 # The live path through real sound servers, beside each server's own loopback in the same run:
 # PulseAudio and PipeWire, processing off and a chain (Robot then Baby Pitch, Echo, noise
-# removal), on an idle machine and then under load (two busy processes at normal priority).
-# Prints figures; passes or fails nothing.
-#   bench/live_glitch.sh [--seconds N] [--build DIR]     (default: 600 s of tone per case)
+# removal), each case on a quiet machine (/dev/cpu_dma_latency held at 0, where it is writable)
+# and on the machine as it is, then under load (two busy processes at normal priority).
+# Prints figures; passes or fails nothing. --idle-only measures only the machine as it is.
+#   bench/live_glitch.sh [--seconds N] [--build DIR] [--idle-only]   (600 s of tone per case)
 set -euo pipefail
 seconds=600
 build=build
+machines=()
 while [ $# -gt 0 ]; do
     case "$1" in
         --seconds) seconds=$2; shift 2 ;;
         --build) build=$2; shift 2 ;;
-        *) echo "usage: $0 [--seconds N] [--build DIR]" >&2; exit 2 ;;
+        --idle-only) machines=(--machine idle); shift ;;
+        *) echo "usage: $0 [--seconds N] [--build DIR] [--idle-only]" >&2; exit 2 ;;
     esac
 done
 bench="$build/bench/live_glitch_bench"
 [ -x "$bench" ] || { echo "no $bench: build the project first (see README.md)" >&2; exit 1; }
 
-echo "== idle machine, $seconds s of tone per case"
-"$bench" --seconds "$seconds"
+echo "== each case on a quiet machine (/dev/cpu_dma_latency held at 0) and idle, $seconds s of tone"
+"$bench" --seconds "$seconds" ${machines[@]+"${machines[@]}"}
 echo "== under load: two busy processes, $seconds s of tone per case"
-"$bench" --seconds "$seconds" --load 2
+"$bench" --seconds "$seconds" --load 2 --machine idle

@@ -6,6 +6,7 @@
 //   build/bench/live_glitch_bench [--seconds N] [--server pulseaudio|pipewire]...
 //                                 [--mode loopback|off|chain]... [--load N] [--driver DRIVER]
 //                                 [--tone HZ] [--mic RATE[xCHANNELS]] [--cable RATE[xCHANNELS]]
+//                                 [--machine quiet|idle]...
 //
 // Modes: "loopback" is the server's module-loopback latency_msec=20 (the yardstick), "off" the
 // program with processing off, "chain" the program with Robot then Baby Pitch, Echo and noise
@@ -36,6 +37,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,6 +47,7 @@
 #include "audio/pipeline/ProcessingCallback.h"
 #include "support/LiveAudio.h"
 #include "support/PrivateSoundServer.h"
+#include "support/QuietMachine.h"
 #include "support/ProgramState.h"
 #include "support/Signals.h"
 
@@ -73,6 +76,7 @@ struct Options {
     std::vector<std::string> modes;
     int load = 0;
     std::string driver;  // SDL's audio driver; empty: the harness's (pulseaudio)
+    std::vector<std::string> machines;  // "quiet" and/or "idle"
 };
 
 void Sleep(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
@@ -200,8 +204,17 @@ void MeasureTone(const std::string& mode, double seconds, const std::string& wor
     if (heard < seconds * 0.9) f.detail += "; only " + std::to_string(heard) + " s of tone heard";
 }
 
+// How many streams play into the cable: the path measured and, during a measurement, the
+// probe's; one more would be a stray path that no case asked for.
+int CableInputs() {
+    const std::string count = Run(
+        "pactl list short sink-inputs 2>/dev/null | awk -v s=\"$(pactl list short sinks | "
+        "awk '$2 == \"virtual_cable\" {print $1}')\" '$2 == s' | wc -l");
+    return std::atoi(count.c_str());
+}
+
 void RunCase(PrivateSoundServer& server, const std::string& mode, double seconds,
-             const std::string& work) {
+             const std::string& work, const std::string& machine) {
     Figures f;
     const int xrunsBefore = ServerXruns(server.dir());
     std::string module;
@@ -224,7 +237,7 @@ void RunCase(PrivateSoundServer& server, const std::string& mode, double seconds
         if (config.capture.pDeviceID == nullptr || config.playback.pDeviceID == nullptr ||
             audio_device_init(&context, &config, &device) != 0) {
             std::printf("%-10s %-8s cannot open the devices: %s\n", server.server().c_str(),
-                        mode.c_str(), SDL_GetError());
+                        mode.c_str(), context.lastError.c_str());
             audio_context_uninit(&context);
             return;
         }
@@ -235,6 +248,7 @@ void RunCase(PrivateSoundServer& server, const std::string& mode, double seconds
     }
     Sleep(1.0);
     f.latencyStart = live::ProbeLatencyMs(server, work, kRate);
+    const int inputs = CableInputs();
     StallProbe stalls;
     MeasureTone(mode, seconds, work, f);
     stalls.Stop();
@@ -252,11 +266,11 @@ void RunCase(PrivateSoundServer& server, const std::string& mode, double seconds
         applicationClear();
     }
     f.serverXruns = ServerXruns(server.dir()) - xrunsBefore;
-    std::printf("%-10s %-8s %5.0f s: tone %.2f Hz; dropouts %d (%s); latency %.1f ms at start, %.1f ms at end; "
-                "server xrun reports %d; %s",
-                server.server().c_str(), mode.c_str(), seconds, f.toneHz, f.dropouts,
-                f.detail.c_str(),
-                f.latencyStart, f.latencyEnd, f.serverXruns, stalls.Describe().c_str());
+    std::printf("%-10s %-8s %-5s %5.0f s: tone %.2f Hz; dropouts %d (%s); latency %.1f ms at "
+                "start, %.1f ms at end; %d stream(s) into the cable; server xrun reports %d; %s",
+                server.server().c_str(), mode.c_str(), machine.c_str(), seconds, f.toneHz,
+                f.dropouts, f.detail.c_str(), f.latencyStart, f.latencyEnd, inputs,
+                f.serverXruns, stalls.Describe().c_str());
     if (mode != "loopback") std::printf("; CPU %.1f %%; %s", f.cpuPercent, counters.c_str());
     std::printf("\n");
     std::fflush(stdout);
@@ -297,6 +311,9 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.load = std::atoi(value.c_str());
         } else if (arg == "--driver") {
             options.driver = value;
+        } else if (arg == "--machine") {
+            if (value != "quiet" && value != "idle") return false;
+            options.machines.push_back(value);
         } else if (arg == "--tone") {
             options.toneHz = std::atof(value.c_str());
         } else if (arg == "--mic" || arg == "--cable") {
@@ -313,6 +330,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     }
     if (options.servers.empty()) options.servers = {"pulseaudio", "pipewire"};
     if (options.modes.empty()) options.modes = {"loopback", "off", "chain"};
+    if (options.machines.empty()) options.machines = {"quiet", "idle"};
     return options.seconds > 0.0 && options.toneHz > 0.0;
 }
 
@@ -335,7 +353,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "usage: %s [--seconds N] [--server pulseaudio|pipewire]... "
                      "[--mode loopback|off|chain]... [--load N] [--driver SDL_DRIVER]\n"
-                     "       [--tone HZ] [--mic RATE[xCHANNELS]] [--cable RATE[xCHANNELS]]\n",
+                     "       [--tone HZ] [--mic RATE[xCHANNELS]] [--cable RATE[xCHANNELS]]\n"
+                     "       [--machine quiet|idle]...\n",
                      argv[0]);
         return 2;
     }
@@ -353,7 +372,21 @@ int main(int argc, char** argv) {
             continue;
         }
         if (!options.driver.empty()) setenv("SDL_AUDIODRIVER", options.driver.c_str(), 1);
-        for (const std::string& mode : options.modes) RunCase(server, mode, options.seconds, work);
+        for (const std::string& mode : options.modes) {
+            // Each case on a quiet machine and as it is, one after the other.
+            for (const std::string& machine : options.machines) {
+                std::unique_ptr<QuietMachine> quiet;
+                if (machine == "quiet") {
+                    quiet = std::make_unique<QuietMachine>();
+                    if (!quiet->held()) {
+                        std::printf("%-10s %-8s quiet not measured: %s\n", name.c_str(),
+                                    mode.c_str(), quiet->describe().c_str());
+                        continue;
+                    }
+                }
+                RunCase(server, mode, options.seconds, work, machine);
+            }
+        }
         server.Stop();
     }
     StopLoad(load);

@@ -237,6 +237,10 @@ TEST(DuplexBridge, ACaptureStallIsSilenceOnceThenTheDelayComesBack) {
     EXPECT_GE(counters.underruns.load(), 1u);
     EXPECT_LE(counters.underruns.load(), 2u);
     EXPECT_EQ(counters.droppedFrames.load(), 0u) << "a late burst is played, not thrown away";
+    // Each break is logged with its cause and what was missing.
+    ASSERT_EQ(counters.breaks.load(), counters.underruns.load());
+    EXPECT_EQ(counters.breakLog[0].cause.load(), static_cast<uint32_t>(BreakCause::captureRanDry));
+    EXPECT_GT(counters.breakLog[0].frames.load(), 0u);
     EXPECT_NEAR(MeanOfLast(outcome.waiting, 500), kBlock + kSpare, kChunk)
         << "the extra delay of the burst, and the spare it earned, are taken back";
 }
@@ -294,6 +298,10 @@ TEST(DuplexBridge, AServerThatNeedsMoreThanItsReserveGetsItAfterABreakAndKeepsTh
     const Outcome outcome = Simulate(sim, 40.0, counters);
     EXPECT_EQ(outcome.serverUnderflows, 1u);
     EXPECT_EQ(counters.underruns.load(), 0u);
+    // Logged with what the stall left missing: 15 ms less the 5 ms reserve, give or take a chunk.
+    ASSERT_EQ(counters.breaks.load(), 1u);
+    EXPECT_EQ(counters.breakLog[0].cause.load(), static_cast<uint32_t>(BreakCause::serverRanDry));
+    EXPECT_NEAR(counters.breakLog[0].frames.load(), kRate / 100, kChunk);
     EXPECT_GT(counters.reserveFrames.load(), kBlock / 2);
     EXPECT_LE(counters.highestReserveFrames.load(), 2 * kBlock);
     const std::vector<size_t> events = GroupEvents(Breaks(outcome.played), kRate / 10);

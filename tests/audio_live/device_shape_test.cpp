@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,6 +37,8 @@ std::string Name(const Shape& shape) {
            std::to_string(shape.micRate) + "x" + std::to_string(shape.micChannels) + "_cable" +
            std::to_string(shape.cableRate) + "x" + std::to_string(shape.cableChannels);
 }
+
+void PrintTo(const Shape& shape, std::ostream* out) { *out << Name(shape); }
 
 void Sleep(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
 

@@ -191,6 +191,37 @@ AudioDeviceConfig MicrophoneToCable(const AudioContext& context) {
     return config;
 }
 
+namespace {
+
+const char* const kBreakCauses[] = {"capture ran dry", "server ran dry", "backlog dropped",
+                                    "ring full", "start trimmed"};
+
+// The breaks by cause, from the log of the latest ones.
+std::string DescribeBreaks(const DuplexCounters& c) {
+    const uint64_t total = c.breaks.load();
+    const uint64_t logged = std::min<uint64_t>(total, DuplexCounters::kBreakLog);
+    uint64_t count[5] = {};
+    uint64_t frames[5] = {};
+    for (uint64_t i = total - logged; i < total; ++i) {
+        const BreakRecord& record = c.breakLog[i % DuplexCounters::kBreakLog];
+        const uint32_t cause = std::min<uint32_t>(record.cause.load(), 4);
+        ++count[cause];
+        frames[cause] += record.frames.load();
+    }
+    std::string text = std::to_string(total) + " breaks";
+    if (logged < total) text += " (the latest " + std::to_string(logged) + ":";
+    else if (total > 0) text += " (";
+    for (int cause = 0; cause < 5; ++cause) {
+        if (count[cause] == 0) continue;
+        text += " " + std::to_string(count[cause]) + " " + kBreakCauses[cause] + ", " +
+                std::to_string(frames[cause]) + " frames;";
+    }
+    if (total > 0) text.back() = ')';
+    return text;
+}
+
+}  // namespace
+
 std::string DescribeCounters(const DuplexCounters& c) {
     char line[512];
     std::snprintf(line, sizeof line,
@@ -211,7 +242,7 @@ std::string DescribeCounters(const DuplexCounters& c) {
                   c.highestReserveFrames.load(),
                   static_cast<unsigned long long>(c.serverUnderflows.load()),
                   static_cast<unsigned long long>(c.serverOverflows.load()));
-    return line;
+    return std::string(line) + "; " + DescribeBreaks(c);
 }
 
 }  // namespace live

@@ -503,12 +503,12 @@ public:
     // Both streams ask the graph for 256-frame cycles at 48 kHz (5.3 ms; pulse clients in the
     // same graph hold it there anyway) and the playback side runs right after the capture side
     // in each cycle, so a late cycle is late for both: the look-ahead and half a cycle wait. A
-    // system busy enough to make the capture side run dry earns up to half a period more.
+    // system busy enough to make the capture side run dry earns more, up to two periods in all.
     DuplexTiming timing(uint32_t period) const override {
         DuplexTiming timing;
         timing.captureChunk = timing.playbackChunk = std::max<uint32_t>(period * 256 / 480, 1);
         timing.spare = DriftResampler::kTaps / 2 + timing.captureChunk / 2;
-        timing.spareGrowth = std::max<uint32_t>(period / 2, 1);
+        timing.spareGrowth = 2 * period - std::min(timing.spare, 2 * period);
         return timing;
     }
 

@@ -155,7 +155,7 @@ public:
 
     // Capture in quarter periods (2.5 ms); captured chunks arrive up to two late, so three
     // chunks and the resampler's look-ahead wait, and a system busy enough to make the capture
-    // side run dry earns up to half a period more. Playback in whole periods: SDL's PulseAudio
+    // side run dry earns more, up to two periods in all (what a server's own loopback keeps). Playback in whole periods: SDL's PulseAudio
     // driver sizes the server's buffer by the chunk, and below a period it runs dry where the
     // server's own loopback does not.
     DuplexTiming timing(uint32_t period) const override {
@@ -163,7 +163,7 @@ public:
         timing.captureChunk = std::max<uint32_t>(period / 4, 1);
         timing.playbackChunk = period;
         timing.spare = 3 * timing.captureChunk + DriftResampler::kTaps / 2;
-        timing.spareGrowth = std::max<uint32_t>(period / 2, 1);
+        timing.spareGrowth = 2 * period - std::min(timing.spare, 2 * period);
         return timing;
     }
 

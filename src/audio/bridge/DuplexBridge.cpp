@@ -101,6 +101,7 @@ uint32_t DuplexBridge::serverRanDry(uint64_t nowNs) {
     if (lastNs != 0 && nowNs > lastNs + kRecentGapNs) gapNs = nowNs - lastNs;
     const uint64_t gapFrames = gapNs * layout_.sampleRate / 1000000000u;
     const uint32_t missing = gapFrames > reserve_ ? static_cast<uint32_t>(gapFrames - reserve_) : 0;
+    counters_.noteBreak(BreakCause::serverRanDry, missing, nowNs);
     growReserve(std::max(missing, layout_.blockFrames / 4));
     controller_.settleAtNextWindow();
     settling_ = true;
@@ -120,7 +121,10 @@ void DuplexBridge::capture(const float* frames, uint32_t count, uint64_t nowNs) 
     if (lastNs != 0 && nowNs > lastNs) lastGapNs_.store(nowNs - lastNs, std::memory_order_relaxed);
     counters_.captureChunks.fetch_add(1, std::memory_order_relaxed);
     const uint32_t stored = ring_.push(frames, count);
-    if (stored < count) counters_.droppedFrames.fetch_add(count - stored, std::memory_order_relaxed);
+    if (stored < count) {
+        counters_.droppedFrames.fetch_add(count - stored, std::memory_order_relaxed);
+        counters_.noteBreak(BreakCause::ringFull, count - stored, nowNs);
+    }
     // Published after the frames: a reader that sees this time also sees them in the ring.
     lastChunkFrames_.store(count, std::memory_order_relaxed);
     lastChunkNs_.store(nowNs, std::memory_order_release);
@@ -210,6 +214,7 @@ void DuplexBridge::trimStartSurplus(uint32_t& waiting) {
     if (startLeast_ > keep + layout_.blockFrames / 4) {
         const uint32_t dropped = ring_.discard(startLeast_ - keep);
         counters_.droppedFrames.fetch_add(dropped, std::memory_order_relaxed);
+        counters_.noteBreak(BreakCause::startTrimmed, dropped, nowNs_);
         waiting -= dropped;
         controller_.restartWindow();
     }
@@ -241,6 +246,7 @@ void DuplexBridge::produceBlock() {
             target + static_cast<uint32_t>(std::ceil(block * (maxRatio_ - 1.0)));
         const uint32_t dropped = ring_.discard(waiting - std::min(waiting, keep));
         counters_.droppedFrames.fetch_add(dropped, std::memory_order_relaxed);
+        counters_.noteBreak(BreakCause::backlogDropped, dropped, nowNs_);
         waiting -= dropped;
     }
 
@@ -263,6 +269,7 @@ void DuplexBridge::produceBlock() {
         std::fill(input_.begin() + static_cast<std::ptrdiff_t>(from), input_.end(), 0.0f);
         counters_.underruns.fetch_add(1, std::memory_order_relaxed);
         counters_.silencedFrames.fetch_add(block - made, std::memory_order_relaxed);
+        counters_.noteBreak(BreakCause::captureRanDry, block - made, nowNs_);
         controller_.restartWindow();
         if (!serverHoldsReserve()) growReserve(block - made);
         primed_ = false;

@@ -4,7 +4,34 @@
 #include <atomic>
 #include <cstdint>
 
+// Why the audio broke: each break the device's threads could see, with its cause.
+enum class BreakCause : uint32_t {
+    captureRanDry,   // too little was captured for a block: the rest played as silence
+    serverRanDry,    // the playback server ran out of what it held (its reserve)
+    backlogDropped,  // a stalled side left too much waiting: the oldest captured audio went
+    ringFull,        // captured audio found no room in the ring
+    startTrimmed,    // the start's surplus went, once, half a second in
+};
+
+struct BreakRecord {
+    std::atomic<uint64_t> atNs{0};  // when, on the monotonic clock the device threads use
+    std::atomic<uint32_t> cause{0};
+    std::atomic<uint32_t> frames{0};  // missing, or thrown away
+};
+
 struct DuplexCounters {
+    // The latest breaks, oldest overwritten first: breaks counts them all, and break i (from 0)
+    // is in breakLog[i % kBreakLog]. Any device thread may add one.
+    static constexpr uint32_t kBreakLog = 64;
+    std::atomic<uint64_t> breaks{0};
+    BreakRecord breakLog[kBreakLog];
+    void noteBreak(BreakCause cause, uint32_t frames, uint64_t nowNs) {
+        BreakRecord& record = breakLog[breaks.fetch_add(1, std::memory_order_relaxed) % kBreakLog];
+        record.atNs.store(nowNs, std::memory_order_relaxed);
+        record.cause.store(static_cast<uint32_t>(cause), std::memory_order_relaxed);
+        record.frames.store(frames, std::memory_order_relaxed);
+    }
+
     std::atomic<uint64_t> captureChunks{0};
     std::atomic<uint64_t> lateChunks{0};         // arriving more than a block after the last
     std::atomic<uint64_t> longestChunkGapUs{0};
@@ -41,5 +68,6 @@ struct DuplexCounters {
             frames->store(0, std::memory_order_relaxed);
         }
         lowestSpareFrames.store(UINT32_MAX, std::memory_order_relaxed);
+        breaks.store(0, std::memory_order_relaxed);
     }
 };
