@@ -17,6 +17,7 @@ device_index() {
 record_tone() {
     local out=$1
     parec -d virtual_cable.monitor --format=float32le --rate=48000 --channels=1 --raw \
+        --latency-msec=20 \
         >"$work/cable.raw" 2>/dev/null &
     local recorder=$!
     sleep 0.3

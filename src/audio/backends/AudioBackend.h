@@ -67,6 +67,8 @@ public:
     virtual ~AudioBackend() = default;
     // A short lower-case name, for messages and benchmarks.
     virtual const char* name() const = 0;
+    // What answers behind it: another answer after a loss means the sound system is not back.
+    virtual std::string system() const { return name(); }
     // The user asked for this backend by name (it is then chosen whatever the order).
     virtual bool namedByUser() const { return false; }
     // Whether it serves this session: its sound system answers and has devices.

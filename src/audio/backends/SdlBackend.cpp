@@ -129,6 +129,12 @@ class Sdl final : public AudioBackend {
 public:
     const char* name() const override { return "sdl"; }
 
+    // SDL falls back to its next driver (ALSA, say) when the server it ran on has gone.
+    std::string system() const override {
+        const char* driver = SDL_GetCurrentAudioDriver();
+        return std::string("sdl:") + (driver != nullptr ? driver : "");
+    }
+
     bool namedByUser() const override {
         const char* driver = SDL_getenv("SDL_AUDIODRIVER");
         return driver != nullptr && *driver != '\0';
@@ -155,9 +161,9 @@ public:
 
     // Capture in quarter periods (2.5 ms); captured chunks arrive up to two late, so three
     // chunks and the resampler's look-ahead wait, and a system busy enough to make the capture
-    // side run dry earns more, up to two periods in all (what a server's own loopback keeps). Playback in whole periods: SDL's PulseAudio
-    // driver sizes the server's buffer by the chunk, and below a period it runs dry where the
-    // server's own loopback does not.
+    // side run dry earns more, up to two periods in all (what a server's own loopback keeps).
+    // Playback in whole periods: SDL's PulseAudio driver sizes the server's buffer by the
+    // chunk, and below a period it runs dry where the server's own loopback does not.
     DuplexTiming timing(uint32_t period) const override {
         DuplexTiming timing;
         timing.captureChunk = std::max<uint32_t>(period / 4, 1);

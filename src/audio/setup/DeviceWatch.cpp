@@ -6,12 +6,14 @@
 
 namespace {
 
-// How often a lost device is looked for again.
+// How often a lost device is looked for again; the first look comes sooner, as a fresh
+// listing is what tells a server that has gone (SDL's lists go stale with it).
 constexpr uint64_t kRetryMs = 1000;
+constexpr uint64_t kFirstRetryMs = 300;
 
 uint64_t g_nextTryMs = 0;
-// The backend the lost device ran on: another one answering now means its server is not back.
-const AudioBackend* g_lostBackend = nullptr;
+// The sound system the lost device ran on: another one answering now means it is not back.
+std::string g_lostSystem;
 
 bool Listed(const std::vector<AudioDeviceInfo>& list, const std::string& name) {
     for (const AudioDeviceInfo& info : list) {
@@ -68,8 +70,8 @@ bool WatchAudioDevices(uint64_t nowMs) {
         const DeviceLoss reported = audio_device_loss(&gl_device);
         if (reported == DeviceLoss::none) return false;
         gl_LostDevice = Identify(reported);
-        g_lostBackend = gl_context.backend;
-        g_nextTryMs = nowMs + kRetryMs;
+        g_lostSystem = gl_context.backend != nullptr ? gl_context.backend->system() : "";
+        g_nextTryMs = nowMs + kFirstRetryMs;
         return true;
     }
     if (nowMs < g_nextTryMs) return false;
@@ -84,7 +86,8 @@ bool WatchAudioDevices(uint64_t nowMs) {
                                          gl_pCaptureDeviceInfos + gl_captureDeviceCount);
     std::vector<AudioDeviceInfo> playback(gl_pPlaybackDeviceInfos,
                                           gl_pPlaybackDeviceInfos + gl_playbackDeviceCount);
-    const bool serverBack = gl_context.initialized && gl_context.backend == g_lostBackend;
+    const bool serverBack = gl_context.initialized && gl_context.backend != nullptr &&
+                            gl_context.backend->system() == g_lostSystem;
     gl_LostDevice = identify_lost_device(before.what, serverBack, capture, playback,
                                          gl_CurrentCaptureDeviceName, gl_CurrentPlaybackDeviceName);
     return gl_LostDevice.what != before.what || gl_LostDevice.name != before.name;
