@@ -433,9 +433,10 @@ Duplex* Open(const DuplexSpec& spec, StreamSink* sink, DuplexCounters& counters,
         delete duplex;
         return nullptr;
     }
-    pa_threaded_mainloop_once_unlocked(duplex->connection.loop, RaisePriority, nullptr);
-
     pa_threaded_mainloop_lock(duplex->connection.loop);
+    // Queued with the loop locked: its thread is already running, and may otherwise run the
+    // queued call before libpulse has finished setting it up.
+    pa_threaded_mainloop_once_unlocked(duplex->connection.loop, RaisePriority, nullptr);
     pa_context* context = duplex->connection.context;
     duplex->record = NewStream(context, true, spec.captureChannels, spec.sampleRate);
     duplex->playback = NewStream(context, false, spec.playbackChannels, spec.sampleRate);
