@@ -5,7 +5,9 @@
 // it. Skips when a server's tools are absent.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ostream>
@@ -96,30 +98,49 @@ TEST_P(DeviceShape, AToneArrivesAtItsPitchAndUnbroken) {
     ASSERT_EQ(audio_device_start(&device), 0);
     Sleep(1.5);  // the start settled, as before anyone speaks
 
-    live::Recorder recorder;
-    ASSERT_TRUE(recorder.Start("virtual_cable.monitor", shape.cableRate, work / "tone.raw"));
-    Sleep(0.3);
-    ASSERT_TRUE(live::Play("fake_mic", Tone(kToneHz, 0.5f, kToneSeconds, shape.micRate),
-                           shape.micRate, work.path()));
-    Sleep(0.3);
-    const std::vector<float> steady =
-        AudiblePart(recorder.Stop(), 0.05f, shape.cableRate / 10);
-    ASSERT_GT(steady.size(), static_cast<size_t>(0.9 * kToneSeconds * shape.cableRate));
+    // A stall of the whole machine breaks any path, the server's own loopback too, and its
+    // backlog is then worked off by pitch: a run in which captured chunks came late and the
+    // tone was not right is run again, up to three times. A shape the path does not fit is
+    // wrong in every run, late or not.
+    constexpr int kRuns = 3;
+    double pitch = 0.0;
+    size_t breaks = 0;
+    int stalledRuns = 0;
+    for (int run = 1; run <= kRuns; ++run) {
+        const uint64_t lateBefore = device.counters.lateChunks.load();
+        live::Recorder recorder;
+        ASSERT_TRUE(recorder.Start("virtual_cable.monitor", shape.cableRate, work / "tone.raw"));
+        Sleep(0.3);
+        ASSERT_TRUE(live::Play("fake_mic", Tone(kToneHz, 0.5f, kToneSeconds, shape.micRate),
+                               shape.micRate, work.path()));
+        Sleep(0.3);
+        const std::vector<float> steady =
+            AudiblePart(recorder.Stop(), 0.05f, shape.cableRate / 10);
+        ASSERT_GT(steady.size(), static_cast<size_t>(0.9 * kToneSeconds * shape.cableRate));
 
-    // The pitch most of the time: the median of whole seconds, so that a stall's catching up
-    // (a short glide) does not count as a wrong pitch; a device shape the path gets wrong is
-    // off all the time.
-    std::vector<double> seconds;
-    for (size_t from = 0; from + shape.cableRate <= steady.size(); from += shape.cableRate) {
-        seconds.push_back(ToneFrequency(
-            std::vector<float>(steady.begin() + from, steady.begin() + from + shape.cableRate),
-            kToneHz, shape.cableRate));
+        // The pitch most of the time: the median of whole seconds, so that a stall's catching
+        // up (a short glide) does not count as a wrong pitch; a device shape the path gets
+        // wrong is off all the time.
+        std::vector<double> seconds;
+        for (size_t from = 0; from + shape.cableRate <= steady.size(); from += shape.cableRate) {
+            const auto second = steady.begin() + static_cast<std::ptrdiff_t>(from);
+            seconds.push_back(
+                ToneFrequency(std::vector<float>(second, second + shape.cableRate), kToneHz,
+                              shape.cableRate));
+        }
+        pitch = live::Median(seconds);
+        breaks =
+            GroupEvents(ToneBreaks(steady, kToneHz, shape.cableRate), shape.cableRate / 40).size();
+        std::printf("[ figures  ] %s: %.2f Hz, %zu breaks in %.0f s; %s\n", Name(shape).c_str(),
+                    pitch, breaks, kToneSeconds, live::DescribeCounters(device.counters).c_str());
+        const bool heard = breaks <= 1 && std::fabs(pitch - kToneHz) <= 0.3;
+        if (heard || device.counters.lateChunks.load() == lateBefore) break;
+        ++stalledRuns;
+        std::printf("[ machine  ] captured chunks came late while the tone played\n");
     }
-    const double pitch = live::Median(seconds);
-    const size_t breaks =
-        GroupEvents(ToneBreaks(steady, kToneHz, shape.cableRate), shape.cableRate / 40).size();
-    std::printf("[ figures  ] %s: %.2f Hz, %zu breaks in %.0f s; %s\n", Name(shape).c_str(), pitch,
-                breaks, kToneSeconds, live::DescribeCounters(device.counters).c_str());
+    if (stalledRuns == kRuns) {
+        GTEST_SKIP() << "not judged: the machine stalled in each of " << kRuns << " runs";
+    }
     // The pitch as sent; the servers' own loopback reads 439.97-440.00 here.
     EXPECT_NEAR(pitch, kToneHz, 0.3);
     // A stall of the whole machine can break any path once; a shape the path does not fit
