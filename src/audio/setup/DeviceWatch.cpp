@@ -12,7 +12,9 @@ constexpr uint64_t kRetryMs = 1000;
 constexpr uint64_t kFirstRetryMs = 300;
 
 uint64_t g_nextTryMs = 0;
-// The sound system the lost device ran on: another one answering now means it is not back.
+// The backend and the sound system the lost device ran on: another one answering now means
+// it is not back.
+AudioBackend* g_lostBackend = nullptr;
 std::string g_lostSystem;
 
 bool Listed(const std::vector<AudioDeviceInfo>& list, const std::string& name) {
@@ -36,6 +38,10 @@ LostDevice Identify(DeviceLoss reported) {
 // or either device is not back (the device then stays closed).
 bool ReopenSavedDevices() {
     CloseAudioDevice();
+    // Nothing else is tried while the lost backend does not answer with devices: the next in
+    // the table (SDL) would find a server that is still starting, and SDL's own PulseAudio
+    // driver crashes on one that has no devices yet.
+    if (g_lostBackend != nullptr && !g_lostBackend->probe()) return false;
     if (applicationInit() != 0) return false;
     LoadSavedDeviceChoice();
     if (!is_valid_device_index(gl_deviceCaptureId, gl_captureDeviceCount) ||
@@ -70,7 +76,8 @@ bool WatchAudioDevices(uint64_t nowMs) {
         const DeviceLoss reported = audio_device_loss(&gl_device);
         if (reported == DeviceLoss::none) return false;
         gl_LostDevice = Identify(reported);
-        g_lostSystem = gl_context.backend != nullptr ? gl_context.backend->system() : "";
+        g_lostBackend = gl_context.backend;
+        g_lostSystem = g_lostBackend != nullptr ? g_lostBackend->system() : "";
         g_nextTryMs = nowMs + kFirstRetryMs;
         return true;
     }
