@@ -66,6 +66,16 @@ keys() {
     sleep 0.25
 }
 
+# A quiet machine, as for the live tests: idle CPUs kept out of deep sleep while the script
+# runs (where /dev/cpu_dma_latency is writable), unless MORAVEL_LIVE_IDLE=1 asks for it as it is.
+if [ "${MORAVEL_LIVE_IDLE:-0}" = 0 ] && [ -w /dev/cpu_dma_latency ] &&
+    { exec 8>/dev/cpu_dma_latency; } 2>/dev/null; then
+    printf '\0\0\0\0' >&8
+    echo "machine: quiet (CPU wake-up latency held at 0)"
+else
+    echo "machine: idle"
+fi
+
 pulse_harness_start "$server" || fail "the private $server server did not start"
 # In sanitizer builds: the sound servers' client libraries (libpulse under SDL, libpipewire)
 # leave a few allocations of their own behind at exit; so does SDL, whose own threads' device
