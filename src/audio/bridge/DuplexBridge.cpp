@@ -1,5 +1,7 @@
 #include "audio/bridge/DuplexBridge.h"
 
+#include "audio/bridge/Splice.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -13,6 +15,12 @@ constexpr uint32_t kRingBlocks = 32;
 // server holds the reserve, frames wait here only while its buffer is full: beyond one block
 // that is only delay.
 constexpr uint32_t kBacklogBlocks = 4;
+
+// A cut of captured audio may be this much shorter than asked (a period of the lowest voices),
+// to land where what follows continues what came before; the match is judged over half that.
+constexpr uint32_t kCutSearchPerSecond = 100;  // the rate divided by this: 10 ms
+// The crossfade over the join.
+constexpr uint32_t kCutFadePerSecond = 400;  // 2.5 ms
 
 // After a side ran dry, frames of reserve added beyond what was missing.
 constexpr uint32_t kSpareMarginFrames = 16;
@@ -199,6 +207,31 @@ uint32_t DuplexBridge::resampleBlock(double ratio) {
     return resampler_.process(input_.data(), block, ratio);
 }
 
+uint32_t DuplexBridge::dropWaiting(uint32_t count) {
+    const uint32_t search = std::max<uint32_t>(layout_.sampleRate / kCutSearchPerSecond, 2);
+    const uint32_t window = search / 2;
+    const uint32_t fade = std::max<uint32_t>(layout_.sampleRate / kCutFadePerSecond, 1);
+    // What comes before the cut is what was about to play: the oldest frames waiting.
+    if (count < 2 || ring_.fill() < count + std::max(window, fade)) return ring_.discard(count);
+    // Matched on the first channel, at about 48 kHz whatever the rate: cheap enough for the
+    // audio thread, and finer than any voice needs.
+    const uint32_t step = std::max<uint32_t>(layout_.sampleRate / 48000, 1);
+    const auto sample = [this](uint32_t i) { return *ring_.waitingFrame(i); };
+    const uint32_t cut =
+        splice::BestCut(sample, count - std::min(search, count / 2), count, window, step);
+    const uint32_t channels = layout_.captureChannels;
+    const uint32_t joined = std::min(fade, cut);  // what fades out is not what fades in
+    for (uint32_t i = 0; i < joined; ++i) {
+        const float later = splice::FadeWeight(i, joined);
+        const float* before = ring_.waitingFrame(i);
+        float* after = ring_.waitingFrame(cut + i);
+        for (uint32_t c = 0; c < channels; ++c) {
+            after[c] = before[c] * (1.0f - later) + after[c] * later;
+        }
+    }
+    return ring_.discard(cut);
+}
+
 void DuplexBridge::trimStartSurplus(uint32_t& waiting) {
     if (startBlocks_ > kStartBlocks || serverHoldsReserve()) return;
     // Measured as the controller measures it.
@@ -212,7 +245,7 @@ void DuplexBridge::trimStartSurplus(uint32_t& waiting) {
     // Requests that do not divide a block are waited for once more (see render).
     const uint32_t keep = reserve_ + (layout_.blockFrames % lastRequest_ != 0 ? lastRequest_ : 0);
     if (startLeast_ > keep + layout_.blockFrames / 4) {
-        const uint32_t dropped = ring_.discard(startLeast_ - keep);
+        const uint32_t dropped = dropWaiting(startLeast_ - keep);
         counters_.droppedFrames.fetch_add(dropped, std::memory_order_relaxed);
         counters_.noteBreak(BreakCause::startTrimmed, dropped, nowNs_);
         waiting -= dropped;
@@ -244,7 +277,7 @@ void DuplexBridge::produceBlock() {
         // takes at the largest ratio.
         const uint32_t keep =
             target + static_cast<uint32_t>(std::ceil(block * (maxRatio_ - 1.0)));
-        const uint32_t dropped = ring_.discard(waiting - std::min(waiting, keep));
+        const uint32_t dropped = dropWaiting(waiting - std::min(waiting, keep));
         counters_.droppedFrames.fetch_add(dropped, std::memory_order_relaxed);
         counters_.noteBreak(BreakCause::backlogDropped, dropped, nowNs_);
         waiting -= dropped;

@@ -11,7 +11,8 @@
 //
 // Silence is played only while the capture side has not delivered enough yet: at the start,
 // and after it ran dry (counted). Captured audio is thrown away only when a stalled side left
-// a backlog far beyond the target, or the ring is full (counted).
+// a backlog far beyond the target, or the ring is full (counted); a backlog goes where the
+// audio after the cut continues what came before it, joined by a short crossfade.
 //
 // A playback side whose server holds a buffer of its own may instead take each block as soon as
 // it is ready and keep the reserve there (`heldTargetFrames`), telling the bridge what the server
@@ -93,6 +94,9 @@ private:
     // ring ran dry).
     uint32_t resampleBlock(double ratio);
     void publishRatio(double ratio);
+    // Drops about `count` of the oldest waiting frames, cut where the join is least heard;
+    // returns how many went.
+    uint32_t dropWaiting(uint32_t count);
     // Once, half a second in: drops what waited beyond the reserve all that time.
     void trimStartSurplus(uint32_t& waiting);
     // After `missing` frames were not there when needed: more reserve, within the limit.

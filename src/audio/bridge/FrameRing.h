@@ -4,6 +4,7 @@
 // consumer moves the read index and only the producer moves the write index, so neither side
 // ever waits for the other.
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -19,6 +20,12 @@ public:
     uint32_t pop(float* out, uint32_t count);
     // Consumer side: forgets up to `count` of the oldest frames; returns how many.
     uint32_t discard(uint32_t count);
+    // Consumer side: the waiting frame `index` frames after the oldest (index < fill()), its
+    // channels in a row; the consumer may change it before it is popped.
+    float* waitingFrame(uint32_t index) {
+        const uint64_t at = read_.load(std::memory_order_relaxed) + index;
+        return &samples_[static_cast<size_t>(static_cast<uint32_t>(at) & mask_) * channels_];
+    }
 
     // Frames waiting; exact only on the consumer's or producer's own thread.
     uint32_t fill() const;
