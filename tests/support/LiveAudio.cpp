@@ -194,7 +194,7 @@ AudioDeviceConfig MicrophoneToCable(const AudioContext& context) {
 namespace {
 
 const char* const kBreakCauses[] = {"capture ran dry", "server ran dry", "backlog dropped",
-                                    "ring full", "start trimmed"};
+                                    "ring full", "surplus trimmed"};
 
 // The breaks by cause, from the log of the latest ones.
 std::string DescribeBreaks(const DuplexCounters& c) {

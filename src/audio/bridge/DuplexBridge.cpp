@@ -24,8 +24,8 @@ constexpr uint32_t kCutFadePerSecond = 400;  // 2.5 ms
 
 // After a side ran dry, frames of reserve added beyond what was missing.
 constexpr uint32_t kSpareMarginFrames = 16;
-// Blocks over which the start is watched for a surplus.
-constexpr uint32_t kStartBlocks = 50;
+// Blocks over which what waits is watched for a surplus (a quarter second of 10 ms blocks).
+constexpr uint32_t kSurplusWindowBlocks = 25;
 // A capture gap that ended longer ago than this did not make the server run dry now.
 constexpr uint64_t kRecentGapNs = 50000000;
 // A reserve above its least is held for this many blocks without a gap (10 s of 10 ms blocks):
@@ -232,22 +232,27 @@ uint32_t DuplexBridge::dropWaiting(uint32_t count) {
     return ring_.discard(cut);
 }
 
-void DuplexBridge::trimStartSurplus(uint32_t& waiting) {
-    if (startBlocks_ > kStartBlocks || serverHoldsReserve()) return;
+void DuplexBridge::trimSurplus(uint32_t& waiting) {
+    if (serverHoldsReserve()) return;
     // Measured as the controller measures it.
     const uint32_t steady = steadyWaitingFrames(nowNs_);
     const uint32_t beyond = steady > layout_.blockFrames ? steady - layout_.blockFrames : 0;
-    if (startBlocks_ == kStartBlocks / 2 || beyond < startLeast_) startLeast_ = beyond;
-    if (++startBlocks_ <= kStartBlocks) return;
-    // A playback side that took its time to start left more waiting than the reserve all
-    // through the second quarter second: that is only delay, gone at once here rather than
-    // worked off by a sharp pitch for seconds.
+    if (windowBlocks_ == 0 || beyond < windowLeast_) windowLeast_ = beyond;
+    if (++windowBlocks_ < kSurplusWindowBlocks) return;
+    windowBlocks_ = 0;
+    if (!watching_) {
+        watching_ = true;
+        return;
+    }
+    // More than the reserve waited all through the window: a playback side that took its time
+    // to start, or a stall that ended in a burst, left it. That is only delay, gone at once
+    // here rather than worked off by a sharp pitch for seconds.
     // Requests that do not divide a block are waited for once more (see render).
     const uint32_t keep = reserve_ + (layout_.blockFrames % lastRequest_ != 0 ? lastRequest_ : 0);
-    if (startLeast_ > keep + layout_.blockFrames / 4) {
-        const uint32_t dropped = dropWaiting(startLeast_ - keep);
+    if (windowLeast_ > keep + layout_.blockFrames / 4) {
+        const uint32_t dropped = dropWaiting(windowLeast_ - keep);
         counters_.droppedFrames.fetch_add(dropped, std::memory_order_relaxed);
-        counters_.noteBreak(BreakCause::startTrimmed, dropped, nowNs_);
+        counters_.noteBreak(BreakCause::surplusTrimmed, dropped, nowNs_);
         waiting -= dropped;
         controller_.restartWindow();
     }
@@ -283,7 +288,7 @@ void DuplexBridge::produceBlock() {
         waiting -= dropped;
     }
 
-    trimStartSurplus(waiting);
+    trimSurplus(waiting);
 
     // The reserve is what waits here beyond this block and what the server still holds.
     const double ratio = controller_.update(static_cast<int64_t>(steadyWaitingFrames(nowNs_)) +

@@ -97,8 +97,9 @@ private:
     // Drops about `count` of the oldest waiting frames, cut where the join is least heard;
     // returns how many went.
     uint32_t dropWaiting(uint32_t count);
-    // Once, half a second in: drops what waited beyond the reserve all that time.
-    void trimStartSurplus(uint32_t& waiting);
+    // Drops what waited beyond the reserve all through a window of blocks, from the second
+    // on (the first has the start's own surplus).
+    void trimSurplus(uint32_t& waiting);
     // After `missing` frames were not there when needed: more reserve, within the limit.
     void growReserve(uint32_t missing);
     // One more block in which nothing ran dry: the reserve creeps back towards its least.
@@ -133,8 +134,9 @@ private:
     uint32_t reserveLimit_ = 0;
     uint32_t blocksSinceGap_ = 0;  // blocks made since the reserve last grew
     bool settling_ = false;        // the server ran dry: the level it refills to is to be kept
-    uint32_t startBlocks_ = 0;     // blocks watched since the start
-    uint32_t startLeast_ = 0;      // the fewest frames waiting beyond a block meanwhile
+    uint32_t windowBlocks_ = 0;    // blocks watched in the current window for a surplus
+    uint32_t windowLeast_ = 0;     // the fewest frames waiting beyond a block meanwhile
+    bool watching_ = false;        // past the start's first window
     uint32_t lastRequest_ = 1;     // frames the playback side asked for last
     // Written by the capture thread: when the last chunk came and how long it was.
     std::atomic<uint64_t> lastChunkNs_{0};

@@ -10,7 +10,7 @@ enum class BreakCause : uint32_t {
     serverRanDry,    // the playback server ran out of what it held (its reserve)
     backlogDropped,  // a stalled side left too much waiting: the oldest captured audio went
     ringFull,        // captured audio found no room in the ring
-    startTrimmed,    // the start's surplus went, once, half a second in
+    surplusTrimmed,  // what a slow start or a stall left beyond the reserve went, at a cut
 };
 
 struct BreakRecord {
