@@ -8,12 +8,14 @@
 
 namespace splice {
 
+// How much better a shorter cut must match to win over a longer one, as a fraction.
+constexpr double kShorterCutGain = 0.01;
+
 // Of the cuts of `shortest` to `longest` frames, stepping by `step`, the one whose next `window`
 // samples correlate best (normalised by their energy) with the first `window` samples.
 // `sample(i)` is the sample of frame i, which must exist up to longest + window. A shorter cut
-// must match clearly better (by kShorterCutGain) to win: among equal matches (a steady tone,
-// silence) the longest wins, and less delay is left to work off.
-constexpr double kShorterCutGain = 0.01;
+// must match clearly better to win: among equal matches (a steady tone, silence) the longest
+// wins, and less delay is left to work off.
 template <typename Sample>
 uint32_t BestCut(const Sample& sample, uint32_t shortest, uint32_t longest, uint32_t window,
                  uint32_t step) {
