@@ -141,6 +141,7 @@ Outcome Simulate(const Simulation& sim, double seconds, DuplexCounters& counters
         noteBlock();
     };
     double arrival = -1.0;
+    double fillDue = -1.0;  // when chunks arrived that the client has not written on yet
     while (request < seconds) {
         if (arrival < 0.0) {
             // The chunk arrives a little after it was recorded, in order, and a stalled capture
@@ -151,12 +152,18 @@ Outcome Simulate(const Simulation& sim, double seconds, DuplexCounters& counters
             if (stalled >= 0.0) arrival = stalled + sim.captureStall.seconds;
             arrival = std::max(arrival, lastArrival);
         }
+        // The client reads all that has arrived before it writes, as a burst after a stall
+        // comes: the burst waits here whole when the first block is made of it.
+        if (fillDue >= 0.0 && arrival > fillDue) {
+            fillServer(fillDue);
+            fillDue = -1.0;
+        }
         if (arrival <= request) {
             for (uint32_t i = 0; i < kChunk; ++i, ++captured) {
                 chunk[i] = 0.5f * static_cast<float>(std::sin(2.0 * M_PI * kToneHz * captured / kRate));
             }
             bridge.capture(chunk.data(), kChunk, static_cast<uint64_t>(arrival * 1e9));
-            if (sim.serverReserve != 0) fillServer(arrival);
+            if (sim.serverReserve != 0) fillDue = arrival;
             lastArrival = arrival;
             arrival = -1.0;
             recorded += captureStep;
@@ -289,6 +296,24 @@ TEST(DuplexBridge, AStallLongerThanTheServersReserveBreaksOnceThenTheDelayComesB
     // The gap, the restart and the drop are one event: nothing breaks later.
     EXPECT_EQ(GroupEvents(Breaks(outcome.played), kRate / 10).size(), 1u);
     EXPECT_NEAR(MeanOfLast(outcome.held, 1000), sim.serverReserve, kChunk);
+}
+
+TEST(DuplexBridge, ABurstTheServersReserveCoveredRefillsTheServerAndNothingIsCut) {
+    // 18 ms without chunks against a server holding 20 ms: the burst that ends the stall is
+    // what the server lacks, not a backlog to cut, and no jump in pitch builds it up again.
+    DuplexCounters counters;
+    Simulation sim;
+    sim.serverReserve = 2 * kBlock;
+    sim.spareGrowth = 0;
+    sim.captureStall = {10.0, 0.018};
+    const Outcome outcome = Simulate(sim, 20.0, counters);
+    EXPECT_EQ(outcome.serverUnderflows, 0u);
+    EXPECT_EQ(counters.droppedFrames.load(), 0u);
+    EXPECT_TRUE(Breaks(outcome.played).empty());
+    const auto [lowest, highest] =
+        std::minmax_element(outcome.ratioPpm.begin() + 1000, outcome.ratioPpm.end());
+    EXPECT_GT(*lowest, -300.0);
+    EXPECT_LT(*highest, 300.0);
 }
 
 TEST(DuplexBridge, AServerThatNeedsMoreThanItsReserveGetsItAfterABreakAndKeepsThePitch) {

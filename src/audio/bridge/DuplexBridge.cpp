@@ -104,7 +104,10 @@ uint32_t DuplexBridge::serverRanDry(uint64_t nowNs) {
     // its own. The server fills up again before it plays: whatever that leaves beyond the
     // reserve becomes the reserve too.
     const uint64_t lastNs = lastChunkNs_.load(std::memory_order_acquire);
-    uint64_t gapNs = lastGapNs_.load(std::memory_order_relaxed);
+    uint64_t gapNs = 0;
+    if (nowNs <= recentGapEndNs_.load(std::memory_order_relaxed) + kRecentGapNs) {
+        gapNs = recentGapNs_.load(std::memory_order_relaxed);
+    }
     if (lastNs != 0 && nowNs > lastNs) gapNs = std::max(gapNs, nowNs - lastNs);
     if (lastNs != 0 && nowNs > lastNs + kRecentGapNs) gapNs = nowNs - lastNs;
     const uint64_t gapFrames = gapNs * layout_.sampleRate / 1000000000u;
@@ -126,7 +129,16 @@ void DuplexBridge::capture(const float* frames, uint32_t count, uint64_t nowNs) 
             counters_.longestChunkGapUs.store(gapUs, std::memory_order_relaxed);
         }
     }
-    if (lastNs != 0 && nowNs > lastNs) lastGapNs_.store(nowNs - lastNs, std::memory_order_relaxed);
+    if (lastNs != 0 && nowNs > lastNs) {
+        // A burst after a stall comes as chunks back to back: the gap before the first of them
+        // is the one that tells what went missing, while it is recent.
+        const uint64_t gapNs = nowNs - lastNs;
+        if (gapNs >= recentGapNs_.load(std::memory_order_relaxed) ||
+            nowNs > recentGapEndNs_.load(std::memory_order_relaxed) + kRecentGapNs) {
+            recentGapNs_.store(gapNs, std::memory_order_relaxed);
+            recentGapEndNs_.store(nowNs, std::memory_order_relaxed);
+        }
+    }
     counters_.captureChunks.fetch_add(1, std::memory_order_relaxed);
     const uint32_t stored = ring_.push(frames, count);
     if (stored < count) {
@@ -276,12 +288,13 @@ void DuplexBridge::produceBlock() {
         }
         started_ = true;
         primed_ = true;
-    } else if (waiting > target + backlogLimit_) {
+    } else if (waiting > target + serverShort() + backlogLimit_) {
         // A stalled side left more than the limit waiting: catching up by the ratio alone would
         // take minutes, so the oldest frames go, down to the target and what the next block
-        // takes at the largest ratio.
+        // takes at the largest ratio. What a server holding the reserve lacks of it is no
+        // backlog: it takes that much at once.
         const uint32_t keep =
-            target + static_cast<uint32_t>(std::ceil(block * (maxRatio_ - 1.0)));
+            target + serverShort() + static_cast<uint32_t>(std::ceil(block * (maxRatio_ - 1.0)));
         const uint32_t dropped = dropWaiting(waiting - std::min(waiting, keep));
         counters_.droppedFrames.fetch_add(dropped, std::memory_order_relaxed);
         counters_.noteBreak(BreakCause::backlogDropped, dropped, nowNs_);

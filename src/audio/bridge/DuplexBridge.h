@@ -108,6 +108,11 @@ private:
     bool serverHoldsReserve() const { return layout_.heldTargetFrames != 0; }
     // Captured frames that wait here beyond a block before one is made.
     uint32_t spare() const { return serverHoldsReserve() ? layout_.spareFrames : reserve_; }
+    // What the server holding the reserve lacks of it now.
+    uint32_t serverShort() const {
+        const uint32_t wanted = serverHoldsReserve() ? reserve_ : 0;
+        return wanted > heldFrames_ ? wanted - heldFrames_ : 0;
+    }
 
     Layout layout_;
     DuplexCounters& counters_;
@@ -141,5 +146,7 @@ private:
     // Written by the capture thread: when the last chunk came and how long it was.
     std::atomic<uint64_t> lastChunkNs_{0};
     std::atomic<uint32_t> lastChunkFrames_{0};
-    std::atomic<uint64_t> lastGapNs_{0};  // between the last two chunks
+    // The longest gap between chunks lately, and when it ended.
+    std::atomic<uint64_t> recentGapNs_{0};
+    std::atomic<uint64_t> recentGapEndNs_{0};
 };
