@@ -34,6 +34,9 @@ constexpr uint32_t kSpareHoldBlocks = 1000;
 // Then it shrinks by a frame every so many blocks: 167 ppm of the rate at any rate (4 frames per
 // 0.5 s at 48 kHz), 5 ms of extra reserve back in 30 s, a change of pitch no one hears.
 constexpr uint32_t kShrinkRateFramesPerBlock = 600000;  // divided by the rate: blocks per frame
+// What a refilled server holds beyond the reserve's limit is given back a frame every so many
+// blocks: about 520 ppm (under a cent), 10 ms in about 20 s.
+constexpr uint32_t kGiveBackRateFramesPerBlock = 200000;  // divided by the rate: blocks per frame
 
 int32_t ToPpm(double ratio) { return static_cast<int32_t>(std::lround((ratio - 1.0) * 1e6)); }
 
@@ -75,7 +78,8 @@ void DuplexBridge::setReserve(uint32_t reserve) {
     reserve_ = reserve;
     // The controller keeps what waits here and, when the server holds the reserve, what it
     // holds, at the target.
-    controller_.setTarget(serverHoldsReserve() ? layout_.spareFrames + reserve : reserve);
+    controller_.setTarget(serverHoldsReserve() ? layout_.spareFrames + reserve + refillSurplus_
+                                               : reserve);
     counters_.reserveFrames.store(reserve, std::memory_order_relaxed);
     if (reserve > counters_.highestReserveFrames.load(std::memory_order_relaxed)) {
         counters_.highestReserveFrames.store(reserve, std::memory_order_relaxed);
@@ -98,6 +102,25 @@ void DuplexBridge::relaxReserve() {
     setReserve(reserve_ - 1);
 }
 
+void DuplexBridge::keepRefill() {
+    const uint32_t refilled = controller_.targetFrames() - layout_.spareFrames;
+    const uint32_t reserve = std::min(std::max(refilled, reserve_), reserveLimit_);
+    // A full server, a backlog here and a chunk on its way leave less than three blocks beyond
+    // the reserve: a bad reading of the server cannot make the controller build up more.
+    refillSurplus_ = std::min(refilled - reserve, 3 * layout_.blockFrames);
+    blocksGivingBack_ = 0;
+    setReserve(reserve);
+}
+
+void DuplexBridge::giveBackRefill() {
+    if (refillSurplus_ == 0) return;
+    const uint32_t blocksPerFrame =
+        std::max<uint32_t>(kGiveBackRateFramesPerBlock / layout_.sampleRate, 1);
+    if (++blocksGivingBack_ % blocksPerFrame != 0) return;
+    --refillSurplus_;
+    setReserve(reserve_);
+}
+
 uint32_t DuplexBridge::serverRanDry(uint64_t nowNs) {
     // What was missing: the capture gap that has just ended (or is still going on) beyond what
     // the reserve covered; at least a quarter block, for a server that ran dry for reasons of
@@ -113,8 +136,9 @@ uint32_t DuplexBridge::serverRanDry(uint64_t nowNs) {
     const uint64_t gapFrames = gapNs * layout_.sampleRate / 1000000000u;
     const uint32_t missing = gapFrames > reserve_ ? static_cast<uint32_t>(gapFrames - reserve_) : 0;
     counters_.noteBreak(BreakCause::serverRanDry, missing, nowNs);
+    refillSurplus_ = 0;  // what it held is gone; the refill sets the level anew
     growReserve(std::max(missing, layout_.blockFrames / 4));
-    controller_.settleAtNextWindow();
+    controller_.settleAfterBreak();
     settling_ = true;
     return reserve_;
 }
@@ -298,6 +322,7 @@ void DuplexBridge::produceBlock() {
         const uint32_t dropped = dropWaiting(waiting - std::min(waiting, keep));
         counters_.droppedFrames.fetch_add(dropped, std::memory_order_relaxed);
         counters_.noteBreak(BreakCause::backlogDropped, dropped, nowNs_);
+        controller_.restartWindow();  // what the window saw before the cut no longer stands
         waiting -= dropped;
     }
 
@@ -307,9 +332,9 @@ void DuplexBridge::produceBlock() {
     const double ratio = controller_.update(static_cast<int64_t>(steadyWaitingFrames(nowNs_)) +
                                             heldFrames_ - block);
     publishRatio(ratio);
-    if (settling_ && controller_.targetFrames() > layout_.spareFrames + reserve_) {
+    if (settling_ && !controller_.settling()) {
         settling_ = false;
-        setReserve(std::min(controller_.targetFrames() - layout_.spareFrames, reserveLimit_));
+        keepRefill();
     }
 
     const uint32_t made = resampleBlock(ratio);
@@ -326,6 +351,7 @@ void DuplexBridge::produceBlock() {
         primed_ = false;
     } else {
         relaxReserve();
+        giveBackRefill();
     }
     counters_.blocks.fetch_add(1, std::memory_order_relaxed);
     run_(user_, queue_.data(), input_.data(), block);

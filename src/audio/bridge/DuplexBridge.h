@@ -104,13 +104,18 @@ private:
     void growReserve(uint32_t missing);
     // One more block in which nothing ran dry: the reserve creeps back towards its least.
     void relaxReserve();
+    // The server refilled after running dry: the level that left, as the controller measured
+    // it, becomes the reserve (within its limit), and what lies beyond the limit is kept too,
+    // to be given back a frame at a time rather than at once by a sharp pitch.
+    void keepRefill();
+    void giveBackRefill();
     void setReserve(uint32_t reserve);
     bool serverHoldsReserve() const { return layout_.heldTargetFrames != 0; }
     // Captured frames that wait here beyond a block before one is made.
     uint32_t spare() const { return serverHoldsReserve() ? layout_.spareFrames : reserve_; }
-    // What the server holding the reserve lacks of it now.
+    // What the server holding the reserve lacks of it (and of a refill being given back) now.
     uint32_t serverShort() const {
-        const uint32_t wanted = serverHoldsReserve() ? reserve_ : 0;
+        const uint32_t wanted = serverHoldsReserve() ? reserve_ + refillSurplus_ : 0;
         return wanted > heldFrames_ ? wanted - heldFrames_ : 0;
     }
 
@@ -139,6 +144,8 @@ private:
     uint32_t reserveLimit_ = 0;
     uint32_t blocksSinceGap_ = 0;  // blocks made since the reserve last grew
     bool settling_ = false;        // the server ran dry: the level it refills to is to be kept
+    uint32_t refillSurplus_ = 0;   // of that level, what lies beyond the reserve's limit
+    uint32_t blocksGivingBack_ = 0;
     uint32_t windowBlocks_ = 0;    // blocks watched in the current window for a surplus
     uint32_t windowLeast_ = 0;     // the fewest frames waiting beyond a block meanwhile
     bool watching_ = false;        // past the start's first window

@@ -12,7 +12,7 @@ RateController::RateController(uint32_t sampleRate, uint32_t blockFrames, uint32
       blockFrames_(blockFrames),
       target_(targetFrames),
       tuning_(tuning) {
-    tuning_.windowBlocks = std::max<uint32_t>(tuning_.windowBlocks, 1);
+    tuning_.windowBlocks = std::clamp<uint32_t>(tuning_.windowBlocks, 1, kMaxWindowBlocks);
 }
 
 void RateController::reset() {
@@ -28,11 +28,23 @@ double RateController::clampDeviation(double deviation) const {
 double RateController::update(int64_t spareFrames) {
     leastSpare_ = blocksInWindow_ == 0 ? spareFrames : std::min(leastSpare_, spareFrames);
     spareSum_ = blocksInWindow_ == 0 ? spareFrames : spareSum_ + spareFrames;
+    readings_[blocksInWindow_] = spareFrames;
     if (++blocksInWindow_ < tuning_.windowBlocks) return ratio_;
     const int64_t measured = tuning_.followMean ? spareSum_ / tuning_.windowBlocks : leastSpare_;
+    if (settling_ && settleSkip_) {
+        // The break and the refill fall in this window: the level it measured is none of them.
+        settleSkip_ = false;
+        blocksInWindow_ = 0;
+        return ratio_;
+    }
     if (settling_) {
+        // By the window's median: a single reading far off (a server's report, the start of the
+        // next stall) would have the controller build up delay that is not there, or work off
+        // one that is, at the ratio's limit.
         settling_ = false;
-        if (measured > static_cast<int64_t>(target_)) target_ = static_cast<uint32_t>(measured);
+        int64_t* const middle = readings_.data() + tuning_.windowBlocks / 2;
+        std::nth_element(readings_.data(), middle, readings_.data() + tuning_.windowBlocks);
+        target_ = static_cast<uint32_t>(std::max<int64_t>(*middle, target_));
     }
 
     // One window of blocks has passed: its length in seconds, and how far off the spare (its

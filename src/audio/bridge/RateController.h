@@ -9,10 +9,12 @@
 // dry. Once per window a proportional-integral step moves the ratio; the integral learns the
 // clocks' steady difference, the proportional part removes what is off now. Pure arithmetic:
 // no clock, no thread, no allocation.
+#include <array>
 #include <cstdint>
 
 class RateController {
 public:
+    static constexpr uint32_t kMaxWindowBlocks = 100;
     struct Tuning {
         uint32_t windowBlocks = 50;      // blocks per measurement (0.5 s of 10 ms blocks)
         double settleSeconds = 1.0;      // an error of x seconds asks for a ratio of 1 + x / this
@@ -44,14 +46,17 @@ public:
         targetMoved_ = targetMoved_ || targetFrames != target_;
         target_ = targetFrames;
     }
-    // Forgets the window and its correction, and takes what the next whole window measures as
-    // the target if that is higher: after a break that refilled more than the target, the level
-    // it left is kept rather than taken back at once by a jump in pitch.
-    void settleAtNextWindow() {
+    // Forgets the window and its correction, and takes what the second whole window from now
+    // measures (its median) as the target if that is higher: after a break that refilled more
+    // than the target, the level it left is kept rather than taken back by a jump in pitch.
+    void settleAfterBreak() {
         restartWindow();
         settling_ = true;
+        settleSkip_ = true;
     }
 
+    // A settle asked for has not yet measured its window.
+    bool settling() const { return settling_; }
     double ratio() const { return ratio_; }
     uint32_t targetFrames() const { return target_; }
 
@@ -66,7 +71,9 @@ private:
     double integral_ = 0.0;  // the learnt clock difference, as a deviation of the ratio
     uint32_t blocksInWindow_ = 0;
     bool settling_ = false;
+    bool settleSkip_ = false;  // the settle's first window is still going
     bool targetMoved_ = false;  // within this window: its error is the move, not the clocks
     int64_t leastSpare_ = 0;
     int64_t spareSum_ = 0;
+    std::array<int64_t, kMaxWindowBlocks> readings_{};  // the window's, for its median
 };
