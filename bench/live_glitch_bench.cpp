@@ -6,11 +6,13 @@
 //   build/bench/live_glitch_bench [--seconds N] [--server pulseaudio|pipewire]...
 //                                 [--mode loopback|off|chain]... [--load N] [--driver DRIVER]
 //                                 [--tone HZ] [--mic RATE[xCHANNELS]] [--cable RATE[xCHANNELS]]
-//                                 [--machine quiet|idle]...
+//                                 [--machine quiet|idle]... [--beside]
 //
 // Modes: "loopback" is the server's module-loopback latency_msec=20 (the yardstick), "off" the
 // program with processing off, "chain" the program with Robot then Baby Pitch, Echo and noise
-// removal. --load starts N busy processes at normal priority for the whole run.
+// removal. --load starts N busy processes at normal priority for the whole run. --beside runs the
+// loopback in the same seconds as each case of the program, into a cable of its own: both meet
+// the same stalls of the machine, which cases run one after the other do not.
 //
 // Figures per run: dropouts (events where the tone breaks: ToneBreaks grouped within 25 ms;
 // for the chain, whose output is not a tone, runs of 32 or more exact zeros), the added
@@ -60,6 +62,7 @@ constexpr double kToneHz = 1000.0;
 double g_toneHz = kToneHz;
 uint32_t g_micRate = kRate;
 uint32_t g_cableRate = kRate;
+uint32_t g_cableChannels = 1;
 
 // A device's rate and channel count, as the harness makes it.
 struct Shape {
@@ -77,7 +80,12 @@ struct Options {
     int load = 0;
     std::string driver;  // SDL's audio driver; empty: the harness's (pulseaudio)
     std::vector<std::string> machines;  // "quiet" and/or "idle"
+    bool beside = false;
 };
+
+bool g_beside = false;
+// Where the loopback plays when it runs beside the program.
+constexpr const char* kBesideCable = "loopback_cable";
 
 void Sleep(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
 
@@ -86,6 +94,17 @@ double CpuSeconds() {
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+std::vector<std::string> Split(const std::string& words) {
+    std::vector<std::string> out;
+    size_t at = 0;
+    while (at < words.size()) {
+        const size_t end = std::min(words.find(' ', at), words.size());
+        if (end > at) out.push_back(words.substr(at, end - at));
+        at = end + 1;
+    }
+    return out;
 }
 
 std::string Run(const std::string& command) {
@@ -177,14 +196,9 @@ struct Figures {
     int serverXruns = 0;
 };
 
-// The tone, then the dropouts of its recording and the pitch it arrived at.
-void MeasureTone(const std::string& mode, double seconds, const std::string& work, Figures& f) {
-    live::Recorder recorder;
-    recorder.Start("virtual_cable.monitor", g_cableRate, work + "/tone.raw");
-    Sleep(0.3);
-    live::Play("fake_mic", Tone(g_toneHz, 0.5f, seconds, g_micRate), g_micRate, work);
-    Sleep(0.3);
-    const std::vector<float> recorded = recorder.Stop();
+// The dropouts of a recording of the tone and the pitch it arrived at.
+void AnalyseTone(const std::vector<float>& recorded, const std::string& mode, double seconds,
+                 Figures& f) {
     const std::vector<float> steady = AudiblePart(recorded, 0.05f, g_cableRate / 10);
     if (mode == "chain") {
         const std::vector<size_t> runs = ZeroRuns(steady, 32);
@@ -202,6 +216,35 @@ void MeasureTone(const std::string& mode, double seconds, const std::string& wor
     }
     const double heard = static_cast<double>(steady.size()) / g_cableRate;
     if (heard < seconds * 0.9) f.detail += "; only " + std::to_string(heard) + " s of tone heard";
+}
+
+// The tone through the case's path and, when `beside` is given, through the loopback beside it.
+void MeasureTone(const std::string& mode, double seconds, const std::string& work, Figures& f,
+                 Figures* beside) {
+    live::Recorder recorder;
+    live::Recorder besideRecorder;
+    recorder.Start("virtual_cable.monitor", g_cableRate, work + "/tone.raw");
+    if (beside != nullptr) {
+        besideRecorder.Start(std::string(kBesideCable) + ".monitor", g_cableRate,
+                             work + "/beside.raw");
+    }
+    Sleep(0.3);
+    live::Play("fake_mic", Tone(g_toneHz, 0.5f, seconds, g_micRate), g_micRate, work);
+    Sleep(0.3);
+    AnalyseTone(recorder.Stop(), mode, seconds, f);
+    if (beside != nullptr) AnalyseTone(besideRecorder.Stop(), "loopback", seconds, *beside);
+}
+
+// The server's loopback into a cable of its own, in the cable's shape; the modules to unload.
+std::string StartBesideLoopback() {
+    const std::string sink = Run("pactl load-module module-null-sink sink_name=" +
+                                 std::string(kBesideCable) + " rate=" +
+                                 std::to_string(g_cableRate) + " channels=" +
+                                 std::to_string(g_cableChannels));
+    if (sink.empty()) return "";
+    const std::string loopback = Run("pactl load-module module-loopback source=microphone sink=" +
+                                     std::string(kBesideCable) + " latency_msec=20");
+    return loopback.empty() ? sink : loopback + " " + sink;
 }
 
 // How many streams play into the cable: the path measured and, during a measurement, the
@@ -222,6 +265,16 @@ void RunCase(PrivateSoundServer& server, const std::string& mode, double seconds
     AudioDevice device;
     double cpuStart = 0.0;
     auto wallStart = std::chrono::steady_clock::now();
+    const bool beside = g_beside && mode != "loopback";
+    std::string besideModules;
+    if (beside) {
+        besideModules = StartBesideLoopback();
+        if (besideModules.empty()) {
+            std::printf("%-10s %-8s cannot start the loopback beside it\n",
+                        server.server().c_str(), mode.c_str());
+            return;
+        }
+    }
     if (mode == "loopback") {
         module = Run("pactl load-module module-loopback source=microphone sink=virtual_cable "
                      "latency_msec=20");
@@ -250,7 +303,8 @@ void RunCase(PrivateSoundServer& server, const std::string& mode, double seconds
     f.latencyStart = live::ProbeLatencyMs(server, work, kRate);
     const int inputs = CableInputs();
     StallProbe stalls;
-    MeasureTone(mode, seconds, work, f);
+    Figures besideFigures;
+    MeasureTone(mode, seconds, work, f, beside ? &besideFigures : nullptr);
     stalls.Stop();
     f.latencyEnd = live::ProbeLatencyMs(server, work, kRate);
     std::string counters;
@@ -273,6 +327,13 @@ void RunCase(PrivateSoundServer& server, const std::string& mode, double seconds
                 f.serverXruns, stalls.Describe().c_str());
     if (mode != "loopback") std::printf("; CPU %.1f %%; %s", f.cpuPercent, counters.c_str());
     std::printf("\n");
+    if (beside) {
+        for (const std::string& module : Split(besideModules)) Run("pactl unload-module " + module);
+        std::printf("%-10s %-8s %-5s %5.0f s: the loopback beside it: tone %.2f Hz; "
+                    "dropouts %d (%s)\n",
+                    server.server().c_str(), "loopback", machine.c_str(), seconds,
+                    besideFigures.toneHz, besideFigures.dropouts, besideFigures.detail.c_str());
+    }
     std::fflush(stdout);
 }
 
@@ -299,6 +360,10 @@ void StopLoad(const std::vector<pid_t>& pids) {
 bool ParseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--beside") {
+            options.beside = true;
+            continue;
+        }
         if (i + 1 >= argc) return false;
         const std::string value = argv[++i];
         if (arg == "--seconds") {
@@ -343,6 +408,7 @@ void ShapeDevices(const Options& options) {
     g_toneHz = options.toneHz;
     g_micRate = options.mic.rate;
     g_cableRate = options.cable.rate;
+    g_cableChannels = options.cable.channels;
 }
 
 }  // namespace
@@ -354,7 +420,7 @@ int main(int argc, char** argv) {
                      "usage: %s [--seconds N] [--server pulseaudio|pipewire]... "
                      "[--mode loopback|off|chain]... [--load N] [--driver SDL_DRIVER]\n"
                      "       [--tone HZ] [--mic RATE[xCHANNELS]] [--cable RATE[xCHANNELS]]\n"
-                     "       [--machine quiet|idle]...\n",
+                     "       [--machine quiet|idle]... [--beside]\n",
                      argv[0]);
         return 2;
     }
@@ -362,6 +428,7 @@ int main(int argc, char** argv) {
     if (mkdtemp(pattern) == nullptr) return 1;
     const std::string work = pattern;
     ShapeDevices(options);
+    g_beside = options.beside;
     const std::vector<pid_t> load = StartLoad(options.load);
     if (options.load > 0) std::printf("under load: %d busy processes\n", options.load);
     for (const std::string& name : options.servers) {
