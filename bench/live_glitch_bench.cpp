@@ -235,6 +235,14 @@ void MeasureTone(const std::string& mode, double seconds, const std::string& wor
     if (beside != nullptr) AnalyseTone(besideRecorder.Stop(), "loopback", seconds, *beside);
 }
 
+// The added latency of the loopback beside the program, through the probe.
+double ProbeBesideMs(PrivateSoundServer& server, const std::string& work) {
+    setenv("PULSE_HARNESS_PROBE_CABLE", kBesideCable, 1);
+    const double ms = live::ProbeLatencyMs(server, work, kRate);
+    unsetenv("PULSE_HARNESS_PROBE_CABLE");
+    return ms;
+}
+
 // The server's loopback into a cable of its own, in the cable's shape; the modules to unload.
 std::string StartBesideLoopback() {
     const std::string sink = Run("pactl load-module module-null-sink sink_name=" +
@@ -300,13 +308,15 @@ void RunCase(PrivateSoundServer& server, const std::string& mode, double seconds
         wallStart = std::chrono::steady_clock::now();
     }
     Sleep(1.0);
+    Figures besideFigures;
     f.latencyStart = live::ProbeLatencyMs(server, work, kRate);
+    if (beside) besideFigures.latencyStart = ProbeBesideMs(server, work);
     const int inputs = CableInputs();
     StallProbe stalls;
-    Figures besideFigures;
     MeasureTone(mode, seconds, work, f, beside ? &besideFigures : nullptr);
     stalls.Stop();
     f.latencyEnd = live::ProbeLatencyMs(server, work, kRate);
+    if (beside) besideFigures.latencyEnd = ProbeBesideMs(server, work);
     std::string counters;
     if (mode == "loopback") {
         Run("pactl unload-module " + module);
@@ -330,9 +340,10 @@ void RunCase(PrivateSoundServer& server, const std::string& mode, double seconds
     if (beside) {
         for (const std::string& module : Split(besideModules)) Run("pactl unload-module " + module);
         std::printf("%-10s %-8s %-5s %5.0f s: the loopback beside it: tone %.2f Hz; "
-                    "dropouts %d (%s)\n",
+                    "dropouts %d (%s); latency %.1f ms at start, %.1f ms at end\n",
                     server.server().c_str(), "loopback", machine.c_str(), seconds,
-                    besideFigures.toneHz, besideFigures.dropouts, besideFigures.detail.c_str());
+                    besideFigures.toneHz, besideFigures.dropouts, besideFigures.detail.c_str(),
+                    besideFigures.latencyStart, besideFigures.latencyEnd);
     }
     std::fflush(stdout);
 }

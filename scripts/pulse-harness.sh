@@ -262,9 +262,10 @@ pulse_harness_resume() {
 # PipeWire the monitor ports are linked to it directly, within the same graph cycle: 1 ms
 # loopbacks there would shrink the whole graph's quantum to 48 frames and disturb what is
 # measured. The probe is there only while latency is measured: pulse_harness_unprobe removes
-# it again.
+# it again. PULSE_HARNESS_PROBE_CABLE names another sink in the cable's place.
 pulse_harness_probe() {
     local rate="rate=$PULSE_HARNESS_RATE channels=2 format=float32le" modules ok
+    local cable="${PULSE_HARNESS_PROBE_CABLE:-virtual_cable}"
     if [ "$PULSE_HARNESS_SERVER" = pipewire ]; then
         modules=$(pactl load-module module-null-sink sink_name=probe $rate \
                       "sink_properties=\"device.description='Probe'\"")
@@ -280,7 +281,7 @@ pulse_harness_probe() {
             [ "$tries" -gt 100 ] && { pulse_harness_unprobe; return 1; }
             sleep 0.05
         done
-        pw-link "virtual_cable:monitor_$cablePort" probe:playback_FR ||
+        pw-link "$cable:monitor_$cablePort" probe:playback_FR ||
             { pulse_harness_unprobe; return 1; }
         return 0
     fi
@@ -288,7 +289,7 @@ pulse_harness_probe() {
                   "sink_properties=\"device.description='Probe'\"" &&
               pactl load-module module-loopback source=fake_mic.monitor sink=probe \
                   latency_msec=1 adjust_time=0 channels=1 channel_map=front-left &&
-              pactl load-module module-loopback source=virtual_cable.monitor sink=probe \
+              pactl load-module module-loopback source="$cable.monitor" sink=probe \
                   latency_msec=1 adjust_time=0 channels=1 channel_map=front-right)
     ok=$?
     echo "$modules" >"$PULSE_HARNESS_DIR/probe-modules"
