@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The live path through real sound servers, beside each server's own loopback in the same run:
+# The live path through real sound servers, beside each server's own loopback in the same run
+# and, into a cable of its own, in the same seconds as each case of the program:
 # PulseAudio and PipeWire, processing off and a chain (Robot then Baby Pitch, Echo, noise
 # removal), each case on a quiet machine (/dev/cpu_dma_latency held at 0, where it is writable)
 # and on the machine as it is, then under load (two busy processes at normal priority).
@@ -21,6 +22,6 @@ bench="$build/bench/live_glitch_bench"
 [ -x "$bench" ] || { echo "no $bench: build the project first (see README.md)" >&2; exit 1; }
 
 echo "== each case on a quiet machine (/dev/cpu_dma_latency held at 0) and idle, $seconds s of tone"
-"$bench" --seconds "$seconds" ${machines[@]+"${machines[@]}"}
+"$bench" --seconds "$seconds" --beside ${machines[@]+"${machines[@]}"}
 echo "== under load: two busy processes, $seconds s of tone per case"
-"$bench" --seconds "$seconds" --load 2 --machine idle
+"$bench" --seconds "$seconds" --beside --load 2 --machine idle
