@@ -245,7 +245,7 @@ struct Duplex final : BackendDuplex {
     std::atomic<DeviceLoss> lost{DeviceLoss::none};
     // Frames written to the playback stream, and what the server last reported it held.
     uint64_t written = 0;
-    uint64_t writtenAtRequest = 0;
+    uint64_t writtenAtReport = 0;
     int64_t reportedFill = 0;
     bool reportPlaying = false;
     pa_operation* report = nullptr;  // the question on its way, if any
@@ -268,12 +268,14 @@ pa_buffer_attr PlaybackAttr(const Duplex* duplex, uint32_t reserveFrames) {
 
 // What the server still holds of what was written. The server's own count at its last report
 // (asked for after each write, so it is at most a block old), plus what was written since the
-// request, less what the device played since the report. Read from what the server asks for, or
-// from its interpolated latency, it would be misjudged wherever the device's rate is not 48 kHz
-// or the server resamples the stream: it then pulls in steps of its own.
+// report, less what the device played since. The report's write index already counts every
+// write made before it came, those sent while the question was on its way included. Read from
+// what the server asks for, or from its interpolated latency, it would be misjudged wherever
+// the device's rate is not 48 kHz or the server resamples the stream: it then pulls in steps of
+// its own.
 uint32_t HeldFrames(const Duplex* duplex, uint64_t nowNs) {
     if (duplex->reportNs == 0) return 0;
-    int64_t held = duplex->reportedFill + static_cast<int64_t>(duplex->written - duplex->writtenAtRequest);
+    int64_t held = duplex->reportedFill + static_cast<int64_t>(duplex->written - duplex->writtenAtReport);
     if (duplex->reportPlaying && nowNs > duplex->reportNs) {
         held -= static_cast<int64_t>((nowNs - duplex->reportNs) * duplex->rate / 1000000000ull);
     }
@@ -293,6 +295,7 @@ void OnTimingReport(pa_stream* stream, int success, void* data) {
     duplex->reportedFill = (timing->write_index - timing->read_index) / duplex->playbackStride +
                            static_cast<int64_t>(timing->sink_usec * duplex->rate / PA_USEC_PER_SEC);
     duplex->reportPlaying = timing->playing != 0;
+    duplex->writtenAtReport = duplex->written;
     duplex->reportNs = monotonic_ns();
 }
 
@@ -300,7 +303,6 @@ void OnTimingReport(pa_stream* stream, int success, void* data) {
 void AskForTimingReport(Duplex* duplex) {
     if (duplex->report != nullptr) return;
     duplex->report = pa_stream_update_timing_info(duplex->playback, OnTimingReport, duplex);
-    duplex->writtenAtRequest = duplex->written;
 }
 
 // Writes to the playback stream what captured audio makes ready, as far as the server takes
