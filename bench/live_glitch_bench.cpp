@@ -96,17 +96,6 @@ double CpuSeconds() {
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-std::vector<std::string> Split(const std::string& words) {
-    std::vector<std::string> out;
-    size_t at = 0;
-    while (at < words.size()) {
-        const size_t end = std::min(words.find(' ', at), words.size());
-        if (end > at) out.push_back(words.substr(at, end - at));
-        at = end + 1;
-    }
-    return out;
-}
-
 std::string Run(const std::string& command) {
     std::string out;
     FILE* pipe = popen(command.c_str(), "r");
@@ -243,16 +232,27 @@ double ProbeBesideMs(PrivateSoundServer& server, const std::string& work) {
     return ms;
 }
 
-// The server's loopback into a cable of its own, in the cable's shape; the modules to unload.
-std::string StartBesideLoopback() {
-    const std::string sink = Run("pactl load-module module-null-sink sink_name=" +
-                                 std::string(kBesideCable) + " rate=" +
-                                 std::to_string(g_cableRate) + " channels=" +
-                                 std::to_string(g_cableChannels));
-    if (sink.empty()) return "";
-    const std::string loopback = Run("pactl load-module module-loopback source=microphone sink=" +
-                                     std::string(kBesideCable) + " latency_msec=20");
-    return loopback.empty() ? sink : loopback + " " + sink;
+// Server modules loaded for a case, unloaded the latest first when the case ends, however it
+// ends.
+struct LoadedModules {
+    std::vector<std::string> ids;
+    bool Load(const std::string& arguments) {
+        const std::string id = Run("pactl load-module " + arguments);
+        if (!id.empty()) ids.push_back(id);
+        return !id.empty();
+    }
+    ~LoadedModules() {
+        for (auto id = ids.rbegin(); id != ids.rend(); ++id) Run("pactl unload-module " + *id);
+    }
+};
+
+// The server's loopback into a cable of its own, in the cable's shape.
+bool StartBesideLoopback(LoadedModules& modules) {
+    return modules.Load("module-null-sink sink_name=" + std::string(kBesideCable) +
+                        " rate=" + std::to_string(g_cableRate) +
+                        " channels=" + std::to_string(g_cableChannels)) &&
+           modules.Load("module-loopback source=microphone sink=" + std::string(kBesideCable) +
+                        " latency_msec=20");
 }
 
 // How many streams play into the cable: the path measured and, during a measurement, the
@@ -274,10 +274,9 @@ void RunCase(PrivateSoundServer& server, const std::string& mode, double seconds
     double cpuStart = 0.0;
     auto wallStart = std::chrono::steady_clock::now();
     const bool beside = g_beside && mode != "loopback";
-    std::string besideModules;
+    LoadedModules besideModules;
     if (beside) {
-        besideModules = StartBesideLoopback();
-        if (besideModules.empty()) {
+        if (!StartBesideLoopback(besideModules)) {
             std::printf("%-10s %-8s cannot start the loopback beside it\n",
                         server.server().c_str(), mode.c_str());
             return;
@@ -338,7 +337,6 @@ void RunCase(PrivateSoundServer& server, const std::string& mode, double seconds
     if (mode != "loopback") std::printf("; CPU %.1f %%; %s", f.cpuPercent, counters.c_str());
     std::printf("\n");
     if (beside) {
-        for (const std::string& module : Split(besideModules)) Run("pactl unload-module " + module);
         std::printf("%-10s %-8s %-5s %5.0f s: the loopback beside it: tone %.2f Hz; "
                     "dropouts %d (%s); latency %.1f ms at start, %.1f ms at end\n",
                     server.server().c_str(), "loopback", machine.c_str(), seconds,

@@ -40,6 +40,11 @@ constexpr uint32_t kGiveBackRateFramesPerBlock = 200000;  // divided by the rate
 
 int32_t ToPpm(double ratio) { return static_cast<int32_t>(std::lround((ratio - 1.0) * 1e6)); }
 
+// Blocks per frame for a rate of change given as blocks per frame times the sample rate.
+uint32_t BlocksPerFrame(uint32_t rateFramesPerBlock, uint32_t sampleRate) {
+    return std::max<uint32_t>(rateFramesPerBlock / sampleRate, 1);
+}
+
 // The most input frames one block can take at the largest ratio.
 uint32_t MaxBlockInput(uint32_t blockFrames, double maxDeviation) {
     return static_cast<uint32_t>(std::ceil(blockFrames * (1.0 + maxDeviation))) +
@@ -94,7 +99,7 @@ void DuplexBridge::growReserve(uint32_t missing) {
 void DuplexBridge::relaxReserve() {
     if (reserve_ <= reserveFloor_) return;
     ++blocksSinceGap_;
-    const uint32_t blocksPerFrame = std::max<uint32_t>(kShrinkRateFramesPerBlock / layout_.sampleRate, 1);
+    const uint32_t blocksPerFrame = BlocksPerFrame(kShrinkRateFramesPerBlock, layout_.sampleRate);
     if (blocksSinceGap_ < kSpareHoldBlocks ||
         (blocksSinceGap_ - kSpareHoldBlocks) % blocksPerFrame != 0) {
         return;
@@ -114,8 +119,7 @@ void DuplexBridge::keepRefill() {
 
 void DuplexBridge::giveBackRefill() {
     if (refillSurplus_ == 0) return;
-    const uint32_t blocksPerFrame =
-        std::max<uint32_t>(kGiveBackRateFramesPerBlock / layout_.sampleRate, 1);
+    const uint32_t blocksPerFrame = BlocksPerFrame(kGiveBackRateFramesPerBlock, layout_.sampleRate);
     if (++blocksGivingBack_ % blocksPerFrame != 0) return;
     --refillSurplus_;
     setReserve(reserve_);
